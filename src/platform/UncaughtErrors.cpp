@@ -1,0 +1,23 @@
+#include "platform/UncaughtErrors.h"
+
+namespace lark {
+
+std::string UncaughtErrors::Describe(std::exception_ptr error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        return e.what();
+    } catch (...) {
+        return "unknown error";
+    }
+}
+
+void UncaughtErrors::Report(const std::string& where, std::exception_ptr error) {
+    const std::string what = Describe(error);
+    log_ << "larkspool8: " << where << " failed: " << what << std::endl;
+    auto slot = open_.emplace(open_.end());
+    *slot = boxes_.Open(where + " failed: " + what + ".", MessageBoxes::Kind::Error,
+                        [this, slot] { open_.erase(slot); });
+}
+
+}  // namespace lark

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <exception>
+#include <list>
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include "platform/MessageBox.h"
+
+namespace lark {
+
+// The framework's handling of an exception that escaped a handler or a run routine: one line
+// on the error stream, one error message box naming what failed, and the application goes on.
+class UncaughtErrors {
+  public:
+    UncaughtErrors(MessageBoxes& boxes, std::ostream& log) : boxes_(boxes), log_(log) {}
+
+    void Report(const std::string& where, std::exception_ptr error);
+    static std::string Describe(std::exception_ptr error);
+
+  private:
+    MessageBoxes& boxes_;
+    std::ostream& log_;
+    std::list<std::unique_ptr<MessageBoxes::OpenBox>> open_;
+};
+
+}  // namespace lark

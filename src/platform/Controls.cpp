@@ -1,0 +1,375 @@
+#include "platform/Controls.h"
+
+#include <QButtonGroup>
+#include <QPushButton>
+#include <QRadioButton>
+#include <stdexcept>
+
+#include "platform/ChasingArrowsWidget.h"
+#include "platform/PropertyTables.h"
+
+namespace lark {
+namespace {
+
+QString ToQt(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+void ApplyTextStyle(QWidget& widget, const TextStyle& style) {
+    QFont font = widget.parentWidget() ? widget.parentWidget()->font() : QFont();
+    if (style.font != "System" && !style.font.empty()) {
+        font.setFamily(ToQt(style.font));
+    }
+    if (style.size > 0) {
+        font.setPixelSize(style.size);
+    }
+    font.setBold(style.bold);
+    font.setItalic(style.italic);
+    font.setUnderline(style.underline);
+    widget.setFont(font);
+}
+
+// Sets one of the shared font properties; false if the index is not one of them.
+bool SetStyleProperty(TextStyle& style, std::uint16_t fontIndex, std::uint16_t index,
+                      const PropertyValue& value) {
+    const int offset = index - fontIndex;  // TextFont, TextSize, Bold, Italic, Underline
+    switch (offset) {
+        case 0:
+            style.font = AsString(value);
+            return true;
+        case 1:
+            style.size = AsInteger(value);
+            return true;
+        case 2:
+            style.bold = AsBoolean(value);
+            return true;
+        case 3:
+            style.italic = AsBoolean(value);
+            return true;
+        case 4:
+            style.underline = AsBoolean(value);
+            return true;
+        default:
+            return false;
+    }
+}
+
+[[noreturn]] void CannotSet(PropertyTable table, std::uint16_t index) {
+    const std::string name =
+        index < table.size() ? std::string(table[index].name) : "index " + std::to_string(index);
+    throw std::invalid_argument("property " + name + " cannot be set");
+}
+
+}  // namespace
+
+void PlacedObject::BindEvent(std::string_view event, EventHandler) {
+    throw std::invalid_argument("no event \"" + std::string(event) + "\" to bind");
+}
+
+// --- Control
+
+void Control::SetName(std::string name) {
+    name_ = std::move(name);
+    if (widget_) {
+        widget_->setObjectName(ToQt(name_));
+    }
+}
+
+PropertyTable Control::Properties() const {
+    return ControlProperties();
+}
+
+void Control::SetProperty(std::uint16_t index, const PropertyValue& value) {
+    namespace c = prop::control;
+    switch (index) {
+        case c::Name:
+            SetName(AsString(value));
+            return;
+        case c::Index:
+            SetIndex(AsInteger(value));
+            return;
+        case c::TabPanelIndex:
+            SetTabPanelIndex(AsInteger(value));
+            return;
+        default:
+            CannotSet(Properties(), index);
+    }
+}
+
+// --- RectControl
+
+bool RectControl::Enabled() const {
+    return widget().isEnabled();
+}
+void RectControl::SetEnabled(bool on) {
+    widget().setEnabled(on);
+}
+void RectControl::SetVisible(bool on) {
+    visible_ = on;
+    widget().setVisible(on);
+}
+int RectControl::Left() const {
+    return widget().x();
+}
+int RectControl::Top() const {
+    return widget().y();
+}
+int RectControl::Width() const {
+    return widget().width();
+}
+int RectControl::Height() const {
+    return widget().height();
+}
+void RectControl::SetLeft(int left) {
+    widget().move(left, Top());
+}
+void RectControl::SetTop(int top) {
+    widget().move(Left(), top);
+}
+void RectControl::SetWidth(int width) {
+    widget().resize(width, Height());
+}
+void RectControl::SetHeight(int height) {
+    widget().resize(Width(), height);
+}
+std::string RectControl::HelpTag() const {
+    return widget().toolTip().toStdString();
+}
+void RectControl::SetHelpTag(const std::string& text) {
+    widget().setToolTip(ToQt(text));
+}
+void RectControl::SetLock(std::uint16_t which, bool on) {
+    locks_[which - prop::control::LockLeft] = on;
+}
+
+PropertyTable RectControl::Properties() const {
+    return RectControlProperties();
+}
+
+void RectControl::SetProperty(std::uint16_t index, const PropertyValue& value) {
+    namespace c = prop::control;
+    switch (index) {
+        case c::HelpTag:
+            SetHelpTag(AsString(value));
+            return;
+        case c::Visible:
+            SetVisible(AsBoolean(value));
+            return;
+        case c::Left:
+            SetLeft(AsInteger(value));
+            return;
+        case c::Top:
+            SetTop(AsInteger(value));
+            return;
+        case c::Width:
+            SetWidth(AsInteger(value));
+            return;
+        case c::Height:
+            SetHeight(AsInteger(value));
+            return;
+        case c::Enabled:
+            SetEnabled(AsBoolean(value));
+            return;
+        case c::AutoDeactivate:
+            SetAutoDeactivate(AsBoolean(value));
+            return;
+        case c::LockLeft:
+        case c::LockTop:
+        case c::LockRight:
+        case c::LockBottom:
+            SetLock(index, AsBoolean(value));
+            return;
+        case c::InitialParent:
+            SetInitialParent(AsString(value));
+            return;
+        default:
+            Control::SetProperty(index, value);
+    }
+}
+
+// --- PushButton
+
+PushButton::PushButton(const ControlContext& context)
+    : RectControl(*new QPushButton(&context.parent)), scheduler_(context.scheduler) {
+    button().setAutoDefault(false);
+    QObject::connect(&button(), &QPushButton::clicked, &button(), [this] { Push(); });
+}
+
+QPushButton& PushButton::button() const {
+    return static_cast<QPushButton&>(widget());
+}
+
+std::string PushButton::Caption() const {
+    return button().text().toStdString();
+}
+void PushButton::SetCaption(const std::string& caption) {
+    button().setText(ToQt(caption));
+    button().setAccessibleName(ToQt(caption));
+}
+bool PushButton::Default() const {
+    return button().isDefault();
+}
+void PushButton::SetDefault(bool on) {
+    button().setDefault(on);
+}
+void PushButton::SetTextFont(std::string font) {
+    style_.font = std::move(font);
+    ApplyStyle();
+}
+void PushButton::SetTextSize(int size) {
+    style_.size = size;
+    ApplyStyle();
+}
+void PushButton::SetBold(bool on) {
+    style_.bold = on;
+    ApplyStyle();
+}
+void PushButton::SetItalic(bool on) {
+    style_.italic = on;
+    ApplyStyle();
+}
+void PushButton::SetUnderline(bool on) {
+    style_.underline = on;
+    ApplyStyle();
+}
+void PushButton::ApplyStyle() {
+    ApplyTextStyle(button(), style_);
+}
+
+void PushButton::BindEvent(std::string_view event, EventHandler handler) {
+    if (event != "Action") {
+        RectControl::BindEvent(event, std::move(handler));
+    }
+    action_ = std::move(handler);
+}
+
+void PushButton::Push() {
+    if (action_ && Enabled()) {
+        scheduler_.Spawn(Name() + ".Action", action_());
+    }
+}
+
+PropertyTable PushButton::Properties() const {
+    return PushButtonProperties();
+}
+
+void PushButton::SetProperty(std::uint16_t index, const PropertyValue& value) {
+    namespace p = prop::pushbutton;
+    switch (index) {
+        case p::Caption:
+            SetCaption(AsString(value));
+            return;
+        case p::Default:
+            SetDefault(AsBoolean(value));
+            return;
+        case p::Cancel:
+            SetCancel(AsBoolean(value));
+            return;
+        default:
+            if (SetStyleProperty(style_, p::TextFont, index, value)) {
+                ApplyStyle();
+                return;
+            }
+            RectControl::SetProperty(index, value);
+    }
+}
+
+// --- RadioButton
+
+RadioButton::RadioButton(const ControlContext& context)
+    : RectControl(*new QRadioButton(&context.parent)) {
+    context.radioGroup.addButton(&button());
+}
+
+QRadioButton& RadioButton::button() const {
+    return static_cast<QRadioButton&>(widget());
+}
+
+std::string RadioButton::Caption() const {
+    return button().text().toStdString();
+}
+void RadioButton::SetCaption(const std::string& caption) {
+    button().setText(ToQt(caption));
+    button().setAccessibleName(ToQt(caption));
+}
+bool RadioButton::Value() const {
+    return button().isChecked();
+}
+void RadioButton::SetValue(bool selected) {
+    // An exclusive group will not let its selected button be cleared directly.
+    QButtonGroup* group = button().group();
+    const bool exclusive = group && group->exclusive();
+    if (!selected && exclusive) {
+        group->setExclusive(false);
+    }
+    button().setChecked(selected);
+    if (!selected && exclusive) {
+        group->setExclusive(true);
+    }
+}
+void RadioButton::SetTextFont(std::string font) {
+    style_.font = std::move(font);
+    ApplyStyle();
+}
+void RadioButton::SetTextSize(int size) {
+    style_.size = size;
+    ApplyStyle();
+}
+void RadioButton::SetBold(bool on) {
+    style_.bold = on;
+    ApplyStyle();
+}
+void RadioButton::SetItalic(bool on) {
+    style_.italic = on;
+    ApplyStyle();
+}
+void RadioButton::SetUnderline(bool on) {
+    style_.underline = on;
+    ApplyStyle();
+}
+void RadioButton::ApplyStyle() {
+    ApplyTextStyle(button(), style_);
+}
+
+PropertyTable RadioButton::Properties() const {
+    return RadioButtonProperties();
+}
+
+void RadioButton::SetProperty(std::uint16_t index, const PropertyValue& value) {
+    namespace r = prop::radiobutton;
+    switch (index) {
+        case r::Caption:
+            SetCaption(AsString(value));
+            return;
+        case r::Value:
+            SetValue(AsBoolean(value));
+            return;
+        default:
+            if (SetStyleProperty(style_, r::TextFont, index, value)) {
+                ApplyStyle();
+                return;
+            }
+            RectControl::SetProperty(index, value);
+    }
+}
+
+// --- ChasingArrows
+
+ChasingArrows::ChasingArrows(const ControlContext& context)
+    : RectControl(*new ChasingArrowsWidget(&context.parent)) {
+    widget().setAccessibleName(QStringLiteral("busy"));
+}
+
+ChasingArrowsWidget& ChasingArrows::arrows() const {
+    return static_cast<ChasingArrowsWidget&>(widget());
+}
+
+bool ChasingArrows::IsAnimating() const {
+    return arrows().IsAnimating();
+}
+
+PropertyTable ChasingArrows::Properties() const {
+    return ChasingArrowsProperties();
+}
+
+}  // namespace lark

@@ -1,10 +1,41 @@
+// The process entry: brings Qt up, wires the runtime and the sound, and runs the piece.
 #include <QApplication>
-#include <QWidget>
+#include <iostream>
+
+#include "app/Startup.h"
+#include "platform/Clock.h"
+#include "platform/QtMessageBoxes.h"
+#include "platform/QtSchedulerDriver.h"
+#include "platform/Random.h"
+#include "platform/Runtime.h"
+#include "platform/Scheduler.h"
+#include "platform/SoundSystem.h"
+#include "platform/UncaughtErrors.h"
+#include "sounds/SoundBank.h"
+#include "window/Window1.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    QWidget window;
-    window.setWindowTitle(QStringLiteral("Larkspool 8"));
-    window.show();
-    return QApplication::exec();
+    QApplication application(argc, argv);
+    lark::SetApplicationIdentity();
+
+    lark::SteadyClock clock;
+    lark::QtSchedulerDriver driver(clock);
+    lark::Scheduler scheduler(clock, driver);
+    driver.SetScheduler(&scheduler);
+    lark::MersenneRandomSource random;
+    lark::QtMessageBoxes boxes;
+    lark::UncaughtErrors uncaught(boxes, std::cerr);
+    scheduler.SetUncaughtHandler([&uncaught](const std::string& job, std::exception_ptr error) {
+        uncaught.Report(job, error);
+    });
+    lark::Runtime runtime(clock, scheduler, random, boxes);
+
+    std::unique_ptr<lark::SoundSystem> sound = lark::SoundSystem::OpenDefault(clock, std::cerr);
+    lark::SoundBank sounds([&sound]() -> lark::ResourceFork* { return &sound->resources(); });
+
+    lark::Startup startup(runtime, sounds);
+    return startup._Main([&] {
+        boxes.SetParent(startup.DefaultWindow());
+        return QApplication::exec();
+    });
 }

@@ -14,8 +14,10 @@ namespace {
 
 // Samples per callback: 5.3 ms at 48 kHz. Onsets do not depend on it, only the latency.
 constexpr unsigned long kFramesPerBuffer = 256;
-// Headroom beyond the device's own delay, so that a Play made just after a callback still
-// reaches the next one: two buffers and a little for the callback's own lateness.
+// The latency is measured over the first callbacks (about a quarter of a second), then held:
+// the worst of how far ahead of the DAC a buffer is rendered plus how long a Play can wait
+// for the next callback, and a buffer and two milliseconds on top for what that missed.
+constexpr int kCalibrationCallbacks = 48;
 constexpr double kSafetyUs = 2000;
 // Beyond this, the timeline and the clock have parted (a stall, a resumed server, slow drift
 // between the two crystals): the timeline is anchored afresh.
@@ -124,10 +126,15 @@ void PortAudioOutput::Fill(float* out, unsigned long frames, double dacAheadUs, 
     const double nowUs = clock_.Microseconds();
     const double firstSoundsUs = nowUs + dacAheadUs;
     constexpr double usPerFrame = 1e6 / kRate;
-    if (!anchored_) {
-        latencyLocalUs_ = dacAheadUs + 2.0 * static_cast<double>(frames) * usPerFrame + kSafetyUs;
+    if (calibrated_ < kCalibrationCallbacks) {
+        // Some servers render several buffers back to back, then pause: the gap counts.
+        const double gapUs = calibrated_ == 0 ? 0.0 : nowUs - lastCallbackUs_;
+        worstAheadUs_ = std::max(worstAheadUs_, dacAheadUs + gapUs);
+        latencyLocalUs_ = worstAheadUs_ + static_cast<double>(frames) * usPerFrame + kSafetyUs;
         latencyUs_.store(latencyLocalUs_, std::memory_order_relaxed);
+        ++calibrated_;
     }
+    lastCallbackUs_ = nowUs;
     const double predictedUs =
         anchorUs_ + static_cast<double>(framesDone_ - anchorFrame_) * usPerFrame;
     if (!anchored_ || underflow || std::abs(firstSoundsUs - predictedUs) > kDriftUs) {

@@ -1,0 +1,244 @@
+# Shared by the end-to-end scripts (source it): a private X server and a private sound server,
+# a recorder on the sound server's output, the app under test and xdotool helpers.
+# Every server and process started here is stopped by e2e_teardown, which the EXIT trap runs.
+
+E2E_RATE=48000
+# The window's content area; controls are clicked by their centres in it.
+E2E_CONTENT_W=300
+E2E_CONTENT_H=300
+E2E_TITLE="Larkspool 8"
+
+e2e_log() { printf '%s %s\n' "$(date +%T.%3N)" "$*" | tee -a "$E2E_LOG" >&2; }
+e2e_fail() {
+    e2e_log "FAIL: $*"
+    return 1
+}
+
+# e2e_begin ARTIFACT_DIR : a fresh private directory and the log; installs the EXIT trap.
+e2e_begin() {
+    E2E_ART=$1
+    mkdir -p "$E2E_ART"
+    E2E_LOG=$E2E_ART/log.txt
+    : > "$E2E_LOG"
+    E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/lark-e2e.XXXXXX")
+    E2E_PIDS=()
+    trap e2e_teardown EXIT
+    trap 'exit 130' INT TERM
+}
+
+# Stops what this script started, newest first, then removes the private directories.
+e2e_teardown() {
+    local i pid
+    for ((i = ${#E2E_PIDS[@]} - 1; i >= 0; i--)); do
+        pid=${E2E_PIDS[$i]}
+        kill "$pid" 2>/dev/null
+    done
+    for pid in "${E2E_PIDS[@]}"; do
+        for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.02; done
+        kill -9 "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
+    E2E_PIDS=()
+    [[ -n ${E2E_TMP:-} && -d $E2E_TMP ]] && rm -rf "$E2E_TMP"
+    return 0
+}
+
+e2e_track() { E2E_PIDS+=("$1"); }
+e2e_untrack() {
+    local keep=() p
+    for p in "${E2E_PIDS[@]}"; do [[ $p == "$1" ]] || keep+=("$p"); done
+    E2E_PIDS=("${keep[@]}")
+}
+
+now_us() { echo "${EPOCHREALTIME/./}"; }
+
+# poll SECONDS COMMAND... : retries COMMAND every 10 ms until it succeeds or time runs out.
+poll() {
+    local deadline
+    deadline=$(($(now_us) + $(awk -v s="$1" 'BEGIN { printf "%d", s * 1e6 }'))) && shift
+    until "$@"; do
+        (($(now_us) < deadline)) || return 1
+        sleep 0.01
+    done
+}
+
+# Starts Xvfb on a free display, in a runtime directory of its own; sets DISPLAY.
+start_x() {
+    local dir
+    dir=$(mktemp -d "$E2E_TMP/x.XXXXXX")
+    HOME=$dir XDG_RUNTIME_DIR=$dir Xvfb -displayfd 3 -nolisten tcp -screen 0 640x480x24 \
+        3> "$dir/display" 2> "$dir/xvfb.log" &
+    E2E_XVFB=$!
+    e2e_track "$E2E_XVFB"
+    poll 10 test -s "$dir/display" || {
+        cat "$dir/xvfb.log" >> "$E2E_LOG"
+        e2e_fail "Xvfb did not start"
+        return 1
+    }
+    DISPLAY=:$(head -n1 "$dir/display")
+    export DISPLAY
+    e2e_log "Xvfb on $DISPLAY"
+}
+
+pulse_ready() { pactl info > /dev/null 2>&1; }
+
+# Starts a PulseAudio daemon in a runtime directory of its own, with a mono 48 kHz float null
+# sink as its default sink; sets PULSE_SERVER. No rewinds, or the monitor does not carry what
+# was played; suspend on idle after 1 s, or the idle sink renders up to 2 s ahead.
+start_sound_server() {
+    local dir
+    dir=$(mktemp -d "$E2E_TMP/pulse.XXXXXX")
+    E2E_PULSE_DIR=$dir
+    cat > "$dir/default.pa" << EOF
+load-module module-null-sink sink_name=e2e rate=$E2E_RATE channels=1 format=float32le norewinds=1
+set-default-sink e2e
+load-module module-suspend-on-idle timeout=1
+load-module module-native-protocol-unix auth-anonymous=1 socket=$dir/native
+EOF
+    export PULSE_SERVER=unix:$dir/native
+    # Not -D: the daemonised server leaves a zombie behind.
+    HOME=$dir XDG_RUNTIME_DIR=$dir pulseaudio -n -F "$dir/default.pa" --daemonize=no \
+        --exit-idle-time=-1 --log-target=file:"$dir/pulse.log" &
+    E2E_PULSE=$!
+    e2e_track "$E2E_PULSE"
+    poll 10 pulse_ready || {
+        e2e_fail "the sound server did not start"
+        return 1
+    }
+    e2e_log "sound server at $PULSE_SERVER (pid $E2E_PULSE)"
+}
+
+sound_server_alive() { [[ -n ${E2E_PULSE:-} ]] && kill -0 "$E2E_PULSE" 2>/dev/null; }
+
+# Kills the sound server outright, as a crash would.
+kill_sound_server() {
+    kill -9 "$E2E_PULSE"
+    wait "$E2E_PULSE" 2>/dev/null
+    e2e_untrack "$E2E_PULSE"
+    e2e_log "sound server killed"
+}
+
+# start_recorder FILE : records the null sink's monitor, raw mono float at 48 kHz.
+start_recorder() {
+    E2E_REC=$1
+    parec -d e2e.monitor --latency-msec=5 --format=float32le --rate=$E2E_RATE --channels=1 \
+        --raw > "$E2E_REC" 2> "$E2E_TMP/parec.log" &
+    E2E_RECORDER=$!
+    e2e_track "$E2E_RECORDER"
+    poll 5 test -s "$E2E_REC" || {
+        e2e_fail "the recorder did not start"
+        return 1
+    }
+}
+
+# The recording's length in samples: where in the recording a moment of the scenario falls.
+rec_position() { echo $(($(stat -c %s "$E2E_REC") / 4)); }
+# mark NAME : notes the recording position of a moment, for the analysis.
+mark() {
+    echo "$1 $(rec_position)" >> "$E2E_MARKS"
+    e2e_log "mark $1"
+}
+
+stop_recorder() {
+    kill "$E2E_RECORDER" 2>/dev/null
+    wait "$E2E_RECORDER" 2>/dev/null
+    e2e_untrack "$E2E_RECORDER"
+}
+
+# launch_app BINARY STDERR_FILE : starts the app as a user would, with a clean environment
+# holding nothing but the session basics, the display and the sound server's address (and
+# the sanitizers' settings when the build has them).
+launch_app() {
+    local home v vars=()
+    home=$(mktemp -d "$E2E_TMP/home.XXXXXX")
+    for v in ASAN_OPTIONS UBSAN_OPTIONS TSAN_OPTIONS LSAN_OPTIONS; do
+        [[ -n ${!v:-} ]] && vars+=("$v=${!v}")
+    done
+    env -i PATH=/usr/bin:/bin HOME="$home" XDG_RUNTIME_DIR="$home" LANG=C.UTF-8 \
+        DISPLAY="$DISPLAY" PULSE_SERVER="$PULSE_SERVER" "${vars[@]}" "$1" \
+        > "$home/stdout" 2> "$2" &
+    E2E_APP=$!
+    e2e_track "$E2E_APP"
+    e2e_log "app started (pid $E2E_APP)"
+}
+
+app_alive() { kill -0 "$E2E_APP" 2>/dev/null; }
+
+# Visible top-level windows titled like the app's; its main window and its message boxes.
+titled_windows() { xdotool search --onlyvisible --name "^$E2E_TITLE\$" 2>/dev/null; }
+
+find_main_window() {
+    local w
+    w=$(titled_windows | head -n1)
+    [[ -n $w ]] && E2E_WIN=$w
+}
+
+# Sets E2E_WIN, the main window, and E2E_X0/E2E_Y0, the content area's origin in it: the
+# content area is the bottom 300 rows, below the menu bar when the bar is in the window.
+wait_main_window() {
+    poll "${1:-10}" find_main_window || {
+        e2e_fail "no window titled \"$E2E_TITLE\""
+        return 1
+    }
+    local geo
+    geo=$(xdotool getwindowgeometry --shell "$E2E_WIN")
+    E2E_WIN_W=$(sed -n 's/^WIDTH=//p' <<< "$geo")
+    E2E_WIN_H=$(sed -n 's/^HEIGHT=//p' <<< "$geo")
+    E2E_X0=$((E2E_WIN_W - E2E_CONTENT_W))
+    E2E_Y0=$((E2E_WIN_H - E2E_CONTENT_H))
+    e2e_log "main window $E2E_WIN, ${E2E_WIN_W}x$E2E_WIN_H"
+}
+
+find_message_box() {
+    local w
+    for w in $(titled_windows); do
+        if [[ $w != "$E2E_WIN" ]]; then
+            E2E_MSG=$w
+            return 0
+        fi
+    done
+    return 1
+}
+no_message_box() { ! find_message_box; }
+
+# wait_message_box SECONDS : sets E2E_MSG to the message box once it shows.
+wait_message_box() { poll "$1" find_message_box; }
+
+# Presses the message box's default button (its only one, OK) and waits for it to close.
+dismiss_message_box() {
+    xdotool windowfocus --sync "$E2E_MSG" key Return || true
+    poll 5 no_message_box || {
+        e2e_fail "the message box did not close"
+        return 1
+    }
+}
+
+# click X Y : a left click at a point of the content area.
+click() {
+    xdotool mousemove --window "$E2E_WIN" $((E2E_X0 + $1)) $((E2E_Y0 + $2)) click 1
+    sleep 0.05
+}
+# Centres of the controls, from their geometry in the content area.
+click_start() { click 150 150; }
+click_stop() { click 150 250; }
+click_looped1() { click 75 30; }
+click_oneshot() { click 225 30; }
+click_looped2() { click 150 70; }
+
+press_quit() { xdotool windowfocus --sync "$E2E_WIN" key ctrl+q; }
+
+# wait_app_exit SECONDS : sets E2E_APP_RC; fails when the app outlives the time.
+wait_app_exit() {
+    poll "$1" eval '! app_alive' || {
+        e2e_fail "the app did not exit within $1 s"
+        return 1
+    }
+    wait "$E2E_APP"
+    E2E_APP_RC=$?
+    e2e_untrack "$E2E_APP"
+}
+
+screenshot() { import -display "$DISPLAY" -window root "$1" 2>> "$E2E_LOG" || true; }
+
+# CPU time used by a process so far, in clock ticks (user + system).
+cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }

@@ -6,6 +6,7 @@ set -uo pipefail
 
 build=$1 art=$2
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=lib.sh
 source "$here/lib.sh"
 
 e2e_begin "$art"

@@ -39,7 +39,10 @@ e2e_teardown() {
         wait "$pid" 2>/dev/null
     done
     E2E_PIDS=()
-    [[ -n ${E2E_TMP:-} && -d $E2E_TMP ]] && rm -rf "$E2E_TMP"
+    if [[ -n ${E2E_TMP:-} && -d $E2E_TMP ]]; then
+        cp "$E2E_TMP"/pulse.*/pulse.log "$E2E_ART/" 2> /dev/null
+        rm -rf "$E2E_TMP"
+    fi
     return 0
 }
 
@@ -88,7 +91,6 @@ pulse_ready() { pactl info > /dev/null 2>&1; }
 start_sound_server() {
     local dir
     dir=$(mktemp -d "$E2E_TMP/pulse.XXXXXX")
-    E2E_PULSE_DIR=$dir
     cat > "$dir/default.pa" << EOF
 load-module module-null-sink sink_name=e2e rate=$E2E_RATE channels=1 format=float32le norewinds=1
 set-default-sink e2e

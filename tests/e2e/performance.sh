@@ -6,6 +6,7 @@ set -uo pipefail
 
 app=$1 clips=$2 art=$3
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=lib.sh
 source "$here/lib.sh"
 
 # One shot: thirteen steps (8.86 s) and the 2 s pause, with room for a loaded machine.

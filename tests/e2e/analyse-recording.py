@@ -126,10 +126,12 @@ class Pursuit:
                 if lo < hi:
                     gram[i, j] = np.dot(ci[lo - oi : hi - oi], self.clips[nj][lo - oj : hi - oj])
         gains = np.linalg.solve(gram, rhs) if found else rhs
-        residual = signal
+        model = np.zeros_like(signal)
         for (name, offset, _, _), gain in zip(found, gains):
             c = self.clips[name]
-            residual[offset : offset + len(c)] -= gain * c
+            model[offset : offset + len(c)] += gain * c
+        # Where overlapping clips add up past full scale, the output clips.
+        residual = signal - np.clip(model, -1.0, 1.0)
         return [(n, o, m, float(g)) for (n, o, m, _), g in zip(found, gains)], residual
 
 

@@ -32,6 +32,7 @@ scenario() {
     click_start
     sleep 2
     screenshot "$art/during-one-shot.png"
+    pactl list sink-inputs > "$art/sink-inputs.txt" 2>&1
     wait_message_box $ONE_SHOT_WAIT || e2e_fail "no message after the one shot performance" ||
         return 1
     mark oneshot_message

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/NilObjectException.h"
+#include "support/FakeSounds.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/ScriptedRandom.h"
 #include "support/VirtualLoop.h"
@@ -14,42 +15,11 @@
 namespace lark {
 namespace {
 
+using testing::FakeStore;
 using testing::RecordingMessageBoxes;
+using testing::RecordingPlayer;
 using testing::ScriptedRandomSource;
 using testing::VirtualLoop;
-
-// Records every Play: which clip, at what volume, at what clock reading.
-class RecordingPlayer final : public ClipPlayer {
-  public:
-    struct Played {
-        const ClipData* clip;
-        int volume;
-        double atUs;
-    };
-    explicit RecordingPlayer(const Clock& clock) : clock_(clock) {}
-    void Start(std::shared_ptr<const ClipData> clip, int volume) override {
-        played.push_back({clip.get(), volume, clock_.Microseconds()});
-    }
-    std::vector<Played> played;
-
-  private:
-    const Clock& clock_;
-};
-
-class FakeStore final : public ResourceFork {
-  public:
-    explicit FakeStore(std::weak_ptr<ClipPlayer> player) : player_(std::move(player)) {}
-    std::shared_ptr<Sound> GetSound(int number) override {
-        if (missing.count(number) != 0) {
-            return nullptr;
-        }
-        return std::make_shared<Sound>(std::make_shared<ClipData>(), player_);
-    }
-    std::set<int> missing;
-
-  private:
-    std::weak_ptr<ClipPlayer> player_;
-};
 
 // Advances by a fixed step at every reading, so each pass of a wait sees a later time.
 class TickingClock final : public Clock {

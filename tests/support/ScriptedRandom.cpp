@@ -32,6 +32,9 @@ void ScriptedRandomSource::Append(std::vector<std::int32_t> values) {
 }
 
 std::int32_t ScriptedRandomSource::Draw(Random& fallback, std::int32_t low, std::int32_t high) {
+    if (onDraw) {
+        onDraw();
+    }
     ranges_.emplace_back(low, high);
     if (script_.empty()) {
         return fallback.InRange(low, high);

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -23,6 +24,8 @@ class ScriptedRandomSource final : public RandomSource {
     const std::vector<std::pair<std::int32_t, std::int32_t>>& ranges() const { return ranges_; }
     int made() const { return made_; }
     bool ScriptUsedUp() const { return script_.empty(); }
+    // Called at every draw, before it is made: lets a test look at the world at that moment.
+    std::function<void()> onDraw;
 
   private:
     class Scripted;

@@ -37,6 +37,19 @@ void VirtualLoop::RunUntil(double us) {
     }
 }
 
+bool VirtualLoop::Step() {
+    if (!wantsTurn_) {
+        if (deadline_ < 0) {
+            return false;
+        }
+        if (deadline_ > Now()) {
+            clock_.Set(deadline_);
+        }
+    }
+    Turn();
+    return true;
+}
+
 void VirtualLoop::RunToCompletion(double limitUs) {
     const double end = Now() + limitUs;
     for (;;) {

@@ -38,6 +38,10 @@ class VirtualLoop final : public SchedulerDriver {
     // Runs until no job is left or waiting, however far that moves the clock.
     void RunToCompletion(double limitUs = 3.6e9);
 
+    // Runs exactly one turn, first moving the clock to the earliest deadline if no job is
+    // runnable now. Returns false when nothing was left to run.
+    bool Step();
+
     int turns() const { return turns_; }
 
     void RequestTurn() override { wantsTurn_ = true; }

@@ -1,0 +1,39 @@
+// The start and stop buttons. The mode threads set the performing states themselves when
+// they first run; these handlers only start them and restore the idle states.
+#include "platform/Controls.h"
+#include "window/DonationMessage.h"
+#include "window/Window1.h"
+
+namespace lark {
+
+Task<> Window1::play_Action() {
+    if (Find<RadioButton>("looped2").Value()) {
+        Find<Thread>("Class11").Run();
+    }
+    if (Find<RadioButton>("oneshot").Value()) {
+        Find<Thread>("Class21").Run();
+    }
+    if (Find<RadioButton>("looped1").Value()) {
+        Find<Thread>("Class31").Run();
+    }
+    Find<ChasingArrows>("ChasingArrows1").SetVisible(true);
+    co_return;
+}
+
+Task<> Window1::stop_Action() {
+    // Disabling stop is also the looped modes' end signal.
+    Find<PushButton>("stop").SetEnabled(false);
+    Find<PushButton>("play").SetEnabled(true);
+    Find<RadioButton>("looped1").SetEnabled(true);
+    Find<RadioButton>("looped2").SetEnabled(true);
+    Find<RadioButton>("oneshot").SetEnabled(true);
+    Find<ChasingArrows>("ChasingArrows1").SetVisible(false);
+    // All three, whichever runs: killing one that is not running does nothing. The clip that
+    // is sounding plays to its end.
+    Find<Thread>("Class11").Kill();
+    Find<Thread>("Class21").Kill();
+    Find<Thread>("Class31").Kill();
+    co_await runtime_.MsgBox(DonationMessage());
+}
+
+}  // namespace lark

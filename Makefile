@@ -18,13 +18,17 @@ run: build
 	$(BUILD)/src/app/larkspool8
 
 test: build
-	@ctest --preset $(PRESET) -j $(JOBS)
+	@ctest --preset $(PRESET) -j $(JOBS) $(CTEST_ARGS)
 
+# The unit suites under the sanitizers; the end-to-end and packaging checks run in `test`.
 test-asan:
-	@$(MAKE) --no-print-directory test PRESET=asan
+	@$(MAKE) --no-print-directory test PRESET=asan CTEST_ARGS="-LE 'e2e|packaging'"
 
-test-tsan:
-	@$(MAKE) --no-print-directory test PRESET=tsan
+# The code that crosses threads: the mixer, its queue and the engine around them.
+test-tsan: deps
+	@cmake --preset tsan >/dev/null
+	@cmake --build --preset tsan -j $(JOBS) --target audio_tests
+	@ctest --preset tsan -R '^(MixerTest|SpscQueueTest|SoundEngineTest)\.'
 
 bench: build
 	@scripts/run-benchmarks $(BUILD)

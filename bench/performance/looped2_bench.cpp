@@ -1,0 +1,136 @@
+// A looped 2 performance in real time through the real scheduler, window and busy indicator
+// (run it on the offscreen platform), with every Play recorded instead of sounded: the CPU
+// share of the whole process and how late each step ends.
+//
+//   QT_QPA_PLATFORM=offscreen looped2_bench [--seconds N] [--no-indicator]
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/Startup.h"
+#include "platform/ClipData.h"
+#include "platform/Clock.h"
+#include "platform/Controls.h"
+#include "platform/QtMessageBoxes.h"
+#include "platform/QtSchedulerDriver.h"
+#include "platform/Random.h"
+#include "platform/ResourceFork.h"
+#include "platform/Runtime.h"
+#include "platform/Scheduler.h"
+#include "platform/Sound.h"
+#include "sequencer/PlayEvent.h"
+#include "sounds/SoundBank.h"
+#include "window/Window1.h"
+
+namespace {
+
+using namespace lark;
+
+class RecordingPlayer final : public ClipPlayer {
+  public:
+    explicit RecordingPlayer(const Clock& clock) : clock_(clock) {}
+    void Start(std::shared_ptr<const ClipData> clip, int) override {
+        plays.push_back({clip.get(), clock_.Microseconds()});
+    }
+    struct Play {
+        const ClipData* clip;
+        double atUs;
+    };
+    std::vector<Play> plays;
+
+  private:
+    const Clock& clock_;
+};
+
+// The real clips, played into the recorder.
+class RecordedClips final : public ResourceFork {
+  public:
+    explicit RecordedClips(std::weak_ptr<ClipPlayer> player) : player_(std::move(player)) {}
+    std::shared_ptr<Sound> GetSound(int number) override {
+        auto bytes = ReadClipResource(number);
+        if (!bytes) {
+            return nullptr;
+        }
+        auto clip = DecodeClip(*bytes, 48000);
+        stepOf[clip.get()] = StepLengthUs(SoundBank::Clips()[number - 168].getter);
+        return std::make_shared<Sound>(std::move(clip), player_);
+    }
+    std::map<const ClipData*, double> stepOf;
+
+  private:
+    std::weak_ptr<ClipPlayer> player_;
+};
+
+double CpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    double seconds = 60;
+    bool indicator = true;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
+            seconds = std::stod(argv[++i]);
+        } else if (std::strcmp(argv[i], "--no-indicator") == 0) {
+            indicator = false;
+        }
+    }
+    QApplication qapp(argc, argv);
+    SteadyClock clock;
+    QtSchedulerDriver driver(clock);
+    Scheduler scheduler(clock, driver);
+    driver.SetScheduler(&scheduler);
+    MersenneRandomSource random;
+    QtMessageBoxes boxes;
+    Runtime runtime(clock, scheduler, random, boxes);
+    auto player = std::make_shared<RecordingPlayer>(clock);
+    RecordedClips clips(player);
+    SoundBank sounds([&clips] { return &clips; });
+
+    Startup startup(runtime, sounds, [] { QApplication::quit(); });
+    double cpu0 = 0, wall0 = 0;
+    const int status = startup._Main([&] {
+        Window1& window = *startup.DefaultWindow();
+        boxes.SetParent(&window);
+        window.Find<RadioButton>("looped2").SetValue(true);
+        window.Find<PushButton>("play").Push();
+        if (!indicator) {
+            window.Find<ChasingArrows>("ChasingArrows1").SetVisible(false);
+        }
+        cpu0 = CpuSeconds();
+        wall0 = clock.Microseconds();
+        QTimer::singleShot(static_cast<int>(seconds * 1000), [] { QApplication::quit(); });
+        return QApplication::exec();
+    });
+    const double wall = (clock.Microseconds() - wall0) / 1e6;
+    const double cpu = CpuSeconds() - cpu0;
+
+    std::vector<double> lateness;
+    for (std::size_t i = 1; i < player->plays.size(); ++i) {
+        const auto& prev = player->plays[i - 1];
+        lateness.push_back(player->plays[i].atUs - prev.atUs - clips.stepOf[prev.clip]);
+    }
+    std::sort(lateness.begin(), lateness.end());
+    auto at = [&](double q) {
+        return lateness.empty() ? 0.0
+                                : lateness[static_cast<std::size_t>(q * (lateness.size() - 1))];
+    };
+    std::printf(
+        "looped 2, %.0f s, indicator %s: %zu steps | cpu %.2f%% of a core | step lateness us "
+        "p50 %.1f p99 %.1f max %.1f\n",
+        wall, indicator ? "on" : "off", player->plays.size(), 100 * cpu / wall, at(0.5), at(0.99),
+        lateness.empty() ? 0.0 : lateness.back());
+    return status;
+}

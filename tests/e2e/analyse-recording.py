@@ -26,6 +26,7 @@ STEP_US = {
 }
 ONE_SHOT_PAUSE_US = 2000000
 SPACING_TOLERANCE = 96  # samples: 2 ms
+FIRST_PLAY_ALLOWANCE = 480  # samples (10 ms): decoding a clip of up to 3 s, on a slow machine
 MATCH_MIN = 0.7  # normalised cross-correlation of a clip that is really there
 GAIN_RANGE = (0.9, 1.1)  # every clip plays at full volume
 RESIDUAL_MAX = 0.003  # peak of what is left once the clips are taken out (-50 dBFS)
@@ -155,18 +156,27 @@ def describe(found, base):
             f"  gain {gain:.4f}" for name, off, ncc, gain in found]
 
 
-def check_spacing(report, found, what):
-    """Each onset follows the one before by the earlier clip's step length."""
-    deviations = []
+def check_spacing(report, found, what, played):
+    """Each onset follows the one before by the earlier clip's step length. A clip playing for
+    the first time in the process is decoded just before its Play, which the step does not
+    count, so it may start late by that much more. `played` holds the clips heard so far.
+    Returns the deviations of the onsets of clips played before, in samples."""
+    repeats, firsts, worst_ok = [], [], True
     for (a, oa, _, _), (b, ob, _, _) in zip(found, found[1:]):
-        deviations.append(ob - oa - step_samples(a))
-    if deviations:
-        worst = max(deviations, key=abs)
-        report.say(f"  {what} onset spacing minus step, samples: {deviations}")
-        report.check(abs(worst) <= SPACING_TOLERANCE,
-                     f"{what}: onsets spaced by the step lengths (worst {worst} samples, "
-                     f"{worst / RATE * 1000:+.2f} ms; allowed +-{SPACING_TOLERANCE})")
-    return deviations
+        played.add(a)
+        deviation = ob - oa - step_samples(a)
+        late_limit = SPACING_TOLERANCE + (0 if b in played else FIRST_PLAY_ALLOWANCE)
+        worst_ok &= -SPACING_TOLERANCE <= deviation <= late_limit
+        (repeats if b in played else firsts).append(deviation)
+    if found:
+        played.add(found[-1][0])
+    if repeats or firsts:
+        report.say(f"  {what} onset spacing minus step, samples: clips played before "
+                   f"{repeats}, first plays {firsts}")
+        report.check(worst_ok,
+                     f"{what}: onsets spaced by the step lengths, +-{SPACING_TOLERANCE} samples "
+                     f"(first plays up to {FIRST_PLAY_ALLOWANCE} more late)")
+    return repeats, firsts
 
 
 def check_found(report, found, residual, what):
@@ -181,7 +191,7 @@ def check_found(report, found, residual, what):
                  f"allowed {RESIDUAL_MAX})")
 
 
-def analyse_one_shot(report, rec, marks, clips):
+def analyse_one_shot(report, rec, marks, clips, played):
     start, message = marks["oneshot_start"], marks["oneshot_message"]
     segment = rec[start:message]
     found, residual = Pursuit(segment, clips).run()
@@ -191,18 +201,18 @@ def analyse_one_shot(report, rec, marks, clips):
     report.check(sorted(names) == sorted(STEP_US),
                  f"one shot: the thirteen clips, each once (got {len(names)}: {names})")
     check_found(report, found, residual, "one shot")
-    deviations = check_spacing(report, found, "one shot")
+    deviations = check_spacing(report, found, "one shot", played)
     if found:
         name, last, _, _ = found[-1]
-        due = last + step_samples(name) + ONE_SHOT_PAUSE_US * RATE // 1000000
-        early = due - message  # the message shows after the pause, seen by polling
-        report.check(-RATE <= early <= LATENCY_MAX,
+        due = start + last + step_samples(name) + ONE_SHOT_PAUSE_US * RATE // 1000000
+        # The recording lags the app by the output latency; the box is seen by polling.
+        report.check(-LATENCY_MAX <= message - due <= RATE,
                      f"one shot: message after the last step and the 2 s pause "
-                     f"({(message - due) / RATE * 1000:+.0f} ms from due)")
+                     f"({(message - due) / RATE * 1000:+.0f} ms from due in the recording)")
     return deviations
 
 
-def analyse_looped(report, rec, marks, clips):
+def analyse_looped(report, rec, marks, clips, played):
     start, stop = marks["looped_start"], marks["looped_stop"]
     segment = rec[start:]
     found, residual = Pursuit(segment, clips).run()
@@ -210,7 +220,7 @@ def analyse_looped(report, rec, marks, clips):
     report.lines += describe(found, start)
     report.check(len(found) >= 2, f"looped 2: plays (found {len(found)} clips)")
     check_found(report, found, residual, "looped 2")
-    deviations = check_spacing(report, found, "looped 2")
+    deviations = check_spacing(report, found, "looped 2", played)
     if found:
         name, last, _, _ = found[-1]
         last += start
@@ -241,11 +251,15 @@ def main():
             marks[key] = int(value)
     report = Report()
     report.say(f"recording: {len(rec)} samples, {len(rec) / RATE:.2f} s")
-    jitter = analyse_one_shot(report, rec, marks, clips)
-    jitter += analyse_looped(report, rec, marks, clips)
-    if jitter:
-        report.say(f"onset jitter: max |deviation| {max(abs(d) for d in jitter)} samples, "
-                   f"mean {np.mean(jitter):+.2f}, over {len(jitter)} spacings")
+    played = set()
+    repeats, firsts = analyse_one_shot(report, rec, marks, clips, played)
+    more_repeats, more_firsts = analyse_looped(report, rec, marks, clips, played)
+    for what, devs in (("onset jitter", repeats + more_repeats),
+                       ("first-play lateness", firsts + more_firsts)):
+        if devs:
+            report.say(f"{what}: max |deviation| {max(abs(d) for d in devs)} samples, "
+                       f"mean {np.mean(devs):+.2f}, median {np.median(devs):+.1f}, "
+                       f"over {len(devs)} spacings")
     Path(report_path).write_text("\n".join(report.lines) + "\n")
     print("\n".join(report.lines))
     sys.exit(1 if report.failures else 0)

@@ -56,31 +56,46 @@ e2e_untrack() {
 now_us() { echo "${EPOCHREALTIME/./}"; }
 
 # poll SECONDS COMMAND... : retries COMMAND every 10 ms until it succeeds or time runs out.
+# A COMMAND that returns 2 says it never will, and ends the wait.
 poll() {
-    local deadline
+    local deadline rc
     deadline=$(($(now_us) + $(awk -v s="$1" 'BEGIN { printf "%d", s * 1e6 }'))) && shift
-    until "$@"; do
-        (($(now_us) < deadline)) || return 1
+    while true; do
+        "$@" && return 0
+        rc=$?
+        ((rc != 2 && $(now_us) < deadline)) || return 1
         sleep 0.01
     done
 }
 
-# Starts Xvfb on a free display, in a runtime directory of its own; sets DISPLAY.
+# Starts Xvfb in a runtime directory of its own, on a display number picked at random well
+# above the ones people and other tools usually take; sets DISPLAY once it takes connections.
 start_x() {
-    local dir
+    local dir n attempt
     dir=$(mktemp -d "$E2E_TMP/x.XXXXXX")
-    HOME=$dir XDG_RUNTIME_DIR=$dir Xvfb -displayfd 3 -nolisten tcp -screen 0 640x480x24 \
-        3> "$dir/display" 2> "$dir/xvfb.log" &
-    E2E_XVFB=$!
-    e2e_track "$E2E_XVFB"
-    poll 10 test -s "$dir/display" || {
-        cat "$dir/xvfb.log" >> "$E2E_LOG"
-        e2e_fail "Xvfb did not start"
-        return 1
-    }
-    DISPLAY=:$(head -n1 "$dir/display")
-    export DISPLAY
-    e2e_log "Xvfb on $DISPLAY"
+    for attempt in 1 2 3 4 5; do
+        n=$((100 + RANDOM % 800))
+        [[ -e /tmp/.X$n-lock ]] && continue
+        HOME=$dir XDG_RUNTIME_DIR=$dir Xvfb ":$n" -nolisten tcp -screen 0 640x480x24 \
+            2> "$dir/xvfb.log" &
+        E2E_XVFB=$!
+        e2e_track "$E2E_XVFB"
+        if poll 10 x_ready ":$n"; then
+            DISPLAY=:$n
+            export DISPLAY
+            e2e_log "Xvfb on $DISPLAY"
+            return 0
+        fi
+        kill "$E2E_XVFB" 2> /dev/null
+        e2e_log "Xvfb on :$n failed (attempt $attempt): $(tail -n 3 "$dir/xvfb.log")"
+    done
+    e2e_fail "Xvfb did not start"
+}
+
+# x_ready DISPLAY : the server there answers, and it is ours (still running).
+x_ready() {
+    kill -0 "$E2E_XVFB" 2> /dev/null || return 2
+    xdpyinfo -display "$1" > /dev/null 2>&1
 }
 
 pulse_ready() { pactl info > /dev/null 2>&1; }
@@ -171,6 +186,7 @@ titled_windows() { xdotool search --onlyvisible --name "^$E2E_TITLE\$" 2>/dev/nu
 
 find_main_window() {
     local w
+    app_alive || return 2
     w=$(titled_windows | head -n1)
     [[ -n $w ]] && E2E_WIN=$w
 }

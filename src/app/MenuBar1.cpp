@@ -41,27 +41,27 @@ MenuBar1& MenuBar1::Instance() {
 }
 
 MenuBar1::MenuBar1() {
-    for (const ItemSpec& spec : kItems) {
+    for (const ItemSpec& row : kItems) {
         std::unique_ptr<MenuItem> item =
-            spec.quit ? std::make_unique<QuitMenuItem>() : std::make_unique<MenuItem>();
-        item->SetName(spec.name);
+            row.quit ? std::make_unique<QuitMenuItem>() : std::make_unique<MenuItem>();
+        item->SetName(row.name);
         item->SetAutoEnable(true);
-        item->SetText(spec.text);
-        if (spec.shortcut) {
-            item->SetKeyboardShortcut(*spec.shortcut);
+        item->SetText(row.text);
+        if (row.shortcut) {
+            item->SetKeyboardShortcut(*row.shortcut);
         }
-        if (spec.parent == nullptr) {
+        if (row.parent == nullptr) {
             Append(std::move(item));
             continue;
         }
         MenuItem* parent = nullptr;
         for (std::size_t i = 0; i < Count() && parent == nullptr; ++i) {
-            if (Item(i).Name() == spec.parent) {
+            if (Item(i).Name() == row.parent) {
                 parent = &Item(i);
             }
         }
         if (parent == nullptr) {
-            throw NilObjectException(std::string("menu ") + spec.parent);
+            throw NilObjectException(std::string("menu ") + row.parent);
         }
         parent->Append(std::move(item));
     }

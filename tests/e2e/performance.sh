@@ -84,5 +84,5 @@ done
     e2e_fail "the recording does not match the performances; see $art"
     exit 1
 }
-grep -E '^(ok|FAIL)|jitter' "$art/analysis.txt"
+grep -E '^(ok|FAIL)|jitter|lateness' "$art/analysis.txt"
 e2e_log "passed"

@@ -70,13 +70,15 @@ poll() {
 
 # Starts Xvfb in a runtime directory of its own, on a display number picked at random well
 # above the ones people and other tools usually take; sets DISPLAY once it takes connections.
+# -noreset: by default the server resets when its last client leaves, and refuses the next
+# one (an app started just then) while it does.
 start_x() {
     local dir n attempt
     dir=$(mktemp -d "$E2E_TMP/x.XXXXXX")
     for attempt in 1 2 3 4 5; do
         n=$((100 + RANDOM % 800))
         [[ -e /tmp/.X$n-lock ]] && continue
-        HOME=$dir XDG_RUNTIME_DIR=$dir Xvfb ":$n" -nolisten tcp -screen 0 640x480x24 \
+        HOME=$dir XDG_RUNTIME_DIR=$dir Xvfb ":$n" -noreset -nolisten tcp -screen 0 640x480x24 \
             2> "$dir/xvfb.log" &
         E2E_XVFB=$!
         e2e_track "$E2E_XVFB"

@@ -161,21 +161,23 @@ def check_spacing(report, found, what, played):
     the first time in the process is decoded just before its Play, which the step does not
     count, so it may start late by that much more. `played` holds the clips heard so far.
     Returns the deviations of the onsets of clips played before, in samples."""
-    repeats, firsts, worst_ok = [], [], True
+    repeats, firsts, bad = [], [], []
     for (a, oa, _, _), (b, ob, _, _) in zip(found, found[1:]):
         played.add(a)
         deviation = ob - oa - step_samples(a)
         late_limit = SPACING_TOLERANCE + (0 if b in played else FIRST_PLAY_ALLOWANCE)
-        worst_ok &= -SPACING_TOLERANCE <= deviation <= late_limit
+        if not -SPACING_TOLERANCE <= deviation <= late_limit:
+            bad.append(f"{a}->{b} {deviation:+d}")
         (repeats if b in played else firsts).append(deviation)
     if found:
         played.add(found[-1][0])
     if repeats or firsts:
         report.say(f"  {what} onset spacing minus step, samples: clips played before "
                    f"{repeats}, first plays {firsts}")
-        report.check(worst_ok,
+        report.check(not bad,
                      f"{what}: onsets spaced by the step lengths, +-{SPACING_TOLERANCE} samples "
-                     f"(first plays up to {FIRST_PLAY_ALLOWANCE} more late)")
+                     f"(first plays up to {FIRST_PLAY_ALLOWANCE} more late)"
+                     + (f"; off: {', '.join(bad)}" if bad else ""))
     return repeats, firsts
 
 
@@ -231,10 +233,11 @@ def analyse_looped(report, rec, marks, clips, played):
         report.check(due >= stop - LATENCY_MAX,
                      f"looped 2: the clip sounding at the stop was the latest "
                      f"(next was due {(due - stop) / RATE * 1000:+.0f} ms from the click)")
-        end = last + len(clips[name])
-        report.check(len(rec) - end >= RATE,
-                     f"looped 2: a second of silence recorded after the last clip's tail "
-                     f"({(len(rec) - end) / RATE:.2f} s)")
+        # The recording must reach past where a further clip would have started.
+        heard_to = max(due, last + len(clips[name]))
+        report.check(len(rec) - heard_to >= RATE // 2,
+                     f"looped 2: silence recorded past the last clip's tail and its step "
+                     f"({(len(rec) - heard_to) / RATE:.2f} s, at least 0.5 s)")
     return deviations
 
 

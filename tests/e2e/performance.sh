@@ -48,7 +48,7 @@ scenario() {
     wait_message_box 5 || e2e_fail "no message after \"stop\"" || return 1
     dismiss_message_box || return 1
     # Longer than any step: a clip the stop failed to prevent would start in this time.
-    sleep 3.2
+    sleep 3.5
 
     awk '/VmHWM/ { print "peak RSS: " $2 " " $3 }' "/proc/$E2E_APP/status" | tee -a "$E2E_LOG"
     press_quit

@@ -10,6 +10,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 source "$here/lib.sh"
 
 e2e_begin "$(mktemp -d "${TMPDIR:-/tmp}/lark-startup.XXXXXX")"
+trap 'e2e_teardown; rm -rf "$E2E_ART"' EXIT
 start_x && start_sound_server || exit 1
 home=$(mktemp -d "$E2E_TMP/home.XXXXXX")
 /usr/bin/python3 "$here/startup-time.py" "$runs" "$app" PATH=/usr/bin:/bin HOME="$home" \

@@ -14,15 +14,6 @@ namespace {
 
 // Samples per callback: 5.3 ms at 48 kHz. Onsets do not depend on it, only the latency.
 constexpr unsigned long kFramesPerBuffer = 256;
-// The latency is measured over the first callbacks (about a quarter of a second), then held:
-// the worst of how far ahead of the DAC a buffer is rendered plus how long a Play can wait
-// for the next callback, and a buffer and two milliseconds on top for what that missed.
-constexpr int kCalibrationCallbacks = 48;
-constexpr double kSafetyUs = 2000;
-// Beyond this, the timeline and the clock have parted (a stall, a resumed server, slow drift
-// between the two crystals): the timeline is anchored afresh.
-constexpr double kDriftUs = 10000;
-
 // Keeps fd 2 on /dev/null while PortAudio probes ALSA and JACK, which print their complaints
 // straight to stderr.
 class QuietStderr {
@@ -123,29 +114,10 @@ PortAudioOutput::~PortAudioOutput() {
 }
 
 void PortAudioOutput::Fill(float* out, unsigned long frames, double dacAheadUs, bool underflow) {
-    const double nowUs = clock_.Microseconds();
-    const double firstSoundsUs = nowUs + dacAheadUs;
-    constexpr double usPerFrame = 1e6 / kRate;
-    if (calibrated_ < kCalibrationCallbacks) {
-        // Some servers render several buffers back to back, then pause: the gap counts.
-        const double gapUs = calibrated_ == 0 ? 0.0 : nowUs - lastCallbackUs_;
-        worstAheadUs_ = std::max(worstAheadUs_, dacAheadUs + gapUs);
-        latencyLocalUs_ = worstAheadUs_ + static_cast<double>(frames) * usPerFrame + kSafetyUs;
-        latencyUs_.store(latencyLocalUs_, std::memory_order_relaxed);
-        ++calibrated_;
-    }
-    lastCallbackUs_ = nowUs;
-    const double predictedUs =
-        anchorUs_ + static_cast<double>(framesDone_ - anchorFrame_) * usPerFrame;
-    if (!anchored_ || underflow || std::abs(firstSoundsUs - predictedUs) > kDriftUs) {
-        anchorUs_ = firstSoundsUs;
-        anchorFrame_ = framesDone_;
-        if (anchored_) {
-            reanchors_.fetch_add(1, std::memory_order_relaxed);
-        }
-        anchored_ = true;
-    }
-    const FrameMap map{anchorUs_ - latencyLocalUs_, anchorFrame_, static_cast<double>(kRate)};
+    const FrameMap map =
+        timeline_.Update(clock_.Microseconds(), dacAheadUs, framesDone_, frames, underflow);
+    latencyUs_.store(timeline_.LatencyUs(), std::memory_order_relaxed);
+    reanchors_.store(timeline_.Reanchors(), std::memory_order_relaxed);
     if (channels_ == 1) {
         mixer_.Render(out, frames, framesDone_, map);
         framesDone_ += static_cast<std::int64_t>(frames);

@@ -8,14 +8,15 @@
 
 #include "platform/AudioOutput.h"
 #include "platform/Clock.h"
+#include "platform/OutputTimeline.h"
 
 namespace lark {
 
 // The default output device through PortAudio's callback API. The callback keeps a frame
 // counter as the timeline, anchored to the clock by the time its first buffer reaches the
-// DAC, and re-anchored after an underrun or when the two drift apart. A command stamped at
-// clock reading t then sounds at t plus one constant latency, on the exact frame, wherever
-// that falls inside a buffer. The latency is measured over the first quarter second after
+// DAC, and re-anchored after an underrun or when the two stay apart (OutputTimeline). A command
+// stamped at clock reading t then sounds at t plus one constant latency, on the exact frame,
+// wherever that falls inside a buffer. The latency is measured over the first quarter second after
 // opening and then held; a Play in that time may start late.
 class PortAudioOutput final : public AudioOutput {
   public:
@@ -59,13 +60,7 @@ class PortAudioOutput final : public AudioOutput {
     int channels_ = 1;
 
     // Audio thread state.
-    bool anchored_ = false;
-    double anchorUs_ = 0;
-    std::int64_t anchorFrame_ = 0;
-    double latencyLocalUs_ = 0;
-    double worstAheadUs_ = 0;
-    double lastCallbackUs_ = 0;
-    int calibrated_ = 0;  // callbacks measured so far
+    OutputTimeline timeline_;
     std::int64_t framesDone_ = 0;
     std::array<float, kScratchFrames> scratch_{};
 

@@ -34,6 +34,9 @@ std::unique_ptr<MessageBoxes::OpenBox> QtMessageBoxes::Open(const std::string& t
     auto* box = new QMessageBox(kind == Kind::Error ? QMessageBox::Critical : QMessageBox::NoIcon,
                                 QApplication::applicationDisplayName(),
                                 QString::fromStdString(text), QMessageBox::Ok, parent);
+    // Wide enough that an address stays on one line: the label wraps only at spaces or
+    // slashes, and the default width breaks a web address in two.
+    box->setStyleSheet(QStringLiteral("QLabel#qt_msgbox_label { min-width: 30em; }"));
     box->setAccessibleName(kind == Kind::Error ? QStringLiteral("error message")
                                                : QStringLiteral("message"));
     auto alive = std::make_shared<bool>(true);

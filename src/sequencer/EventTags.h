@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Runtime.h"
+#include "platform/Task.h"
 #include "sequencer/PlayEvent.h"
 #include "sounds/SoundBank.h"
 
@@ -40,5 +42,11 @@ std::vector<std::string> EventList(std::span<const TaggedEvent> table);
 // The event whose tag equals the given one, testing every row but the last in order; any
 // other tag selects the last row.
 EventGetter EventForTag(std::span<const TaggedEvent> table, std::string_view tag);
+
+// Plays every event of the table once, in an order drawn without replacement from a fresh
+// event list: a new Random for every draw, its range always the entries left, the last entry
+// taken without a draw. Returns the start time of the last event's step.
+Task<double> PlayInDrawnOrder(Runtime& runtime, SoundBank& sounds,
+                              std::span<const TaggedEvent> table);
 
 }  // namespace lark

@@ -20,26 +20,13 @@ Task<> Window1::Class31_Run() {
     Find<RadioButton>("oneshot").SetEnabled(false);
 
     do {
-        std::vector<std::string> events = EventList(kCycleEvents);
-        std::unique_ptr<Random> random;
-        std::int32_t index = 0;
-        for (std::int32_t k = 1; k <= 11; ++k) {
-            random = runtime_.NewRandom();
-            index = random->InRange(0, 12 - k);
-            co_await PlayEvent(runtime_, sounds_, EventForTag(kCycleEvents, events[index]));
-            events.erase(events.begin() + index);
-        }
-        index = 0;
-        const double lastStart =
-            co_await PlayEvent(runtime_, sounds_, EventForTag(kCycleEvents, events[index]));
+        const double lastStart = co_await PlayInDrawnOrder(runtime_, sounds_, kCycleEvents);
 
         // Both gaps count from a Play, so a long last event shortens the first.
         co_await WaitSince(runtime_, lastStart, kGapUs);
         const double beepStart = co_await PlayEvent(runtime_, sounds_, &SoundBank::beep);
         co_await WaitSince(runtime_, beepStart, kGapUs);
 
-        events.clear();
-        random.reset();
         co_await runtime_.Yield();
     } while (Find<PushButton>("stop").Enabled());
 

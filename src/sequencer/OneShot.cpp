@@ -18,18 +18,7 @@ Task<> Window1::Class21_Run() {
     Find<RadioButton>("looped2").SetEnabled(false);
     Find<RadioButton>("looped1").SetEnabled(false);
 
-    std::vector<std::string> events = EventList(kTaggedEvents);
-    std::unique_ptr<Random> random;
-    std::int32_t index = 0;
-    // Draws without replacement: the range always covers exactly the entries left.
-    for (std::int32_t k = 1; k <= 12; ++k) {
-        random = runtime_.NewRandom();
-        index = random->InRange(0, 13 - k);
-        co_await PlayEvent(runtime_, sounds_, EventForTag(kTaggedEvents, events[index]));
-        events.erase(events.begin() + index);
-    }
-    index = 0;  // the last one left needs no draw
-    co_await PlayEvent(runtime_, sounds_, EventForTag(kTaggedEvents, events[index]));
+    co_await PlayInDrawnOrder(runtime_, sounds_, kTaggedEvents);
 
     co_await WaitSince(runtime_, runtime_.Microseconds(), kFinalPauseUs);
 

@@ -15,9 +15,21 @@ std::string UncaughtErrors::Describe(std::exception_ptr error) {
 void UncaughtErrors::Report(const std::string& where, std::exception_ptr error) {
     const std::string what = Describe(error);
     log_ << "larkspool8: " << where << " failed: " << what << std::endl;
-    auto slot = open_.emplace(open_.end());
-    *slot = boxes_.Open(where + " failed: " + what + ".", MessageBoxes::Kind::Error,
-                        [this, slot] { open_.erase(slot); });
+    const auto slot = open_.emplace(open_.end());
+    auto box =
+        boxes_.Open(where + " failed: " + what + ".", MessageBoxes::Kind::Error, [this, slot] {
+            if (slot->opening) {
+                slot->dismissed = true;
+            } else {
+                open_.erase(slot);
+            }
+        });
+    if (slot->dismissed) {
+        open_.erase(slot);
+        return;
+    }
+    slot->box = std::move(box);
+    slot->opening = false;
 }
 
 }  // namespace lark

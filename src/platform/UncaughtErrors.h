@@ -20,9 +20,16 @@ class UncaughtErrors {
     static std::string Describe(std::exception_ptr error);
 
   private:
+    // A box may be dismissed before Open has even returned it.
+    struct Shown {
+        std::unique_ptr<MessageBoxes::OpenBox> box;
+        bool opening = true;
+        bool dismissed = false;
+    };
+
     MessageBoxes& boxes_;
     std::ostream& log_;
-    std::list<std::unique_ptr<MessageBoxes::OpenBox>> open_;
+    std::list<Shown> open_;
 };
 
 }  // namespace lark

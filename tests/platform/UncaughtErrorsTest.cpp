@@ -42,6 +42,16 @@ TEST(UncaughtErrorsTest, ReportsOneLineAndOneErrorBoxNamingWhatWasMissing) {
     EXPECT_EQ(boxes.OpenCount(), 0u);
 }
 
+TEST(UncaughtErrorsTest, ABoxDismissedWhileItOpensIsForgottenCleanly) {
+    testing::RecordingMessageBoxes boxes(true);  // dismisses inside Open
+    std::ostringstream log;
+    UncaughtErrors errors(boxes, log);
+    errors.Report("play.Action", std::make_exception_ptr(std::runtime_error("one")));
+    errors.Report("stop.Action", std::make_exception_ptr(std::runtime_error("two")));
+    EXPECT_EQ(boxes.shown().size(), 2u);
+    EXPECT_EQ(boxes.OpenCount(), 0u);
+}
+
 TEST(UncaughtErrorsTest, DescribesExceptionsThatAreNotStandard) {
     EXPECT_EQ(UncaughtErrors::Describe(std::make_exception_ptr(42)), "unknown error");
     EXPECT_EQ(UncaughtErrors::Describe(std::make_exception_ptr(std::logic_error("x"))), "x");

@@ -1,6 +1,7 @@
 #include "platform/PortAudioOutput.h"
 
 #include <fcntl.h>
+#include <pa_linux_alsa.h>
 #include <portaudio.h>
 #include <unistd.h>
 
@@ -14,6 +15,7 @@ namespace {
 
 // Samples per callback: 5.3 ms at 48 kHz. Onsets do not depend on it, only the latency.
 constexpr unsigned long kFramesPerBuffer = 256;
+constexpr double kSuggestedLatencySeconds = 0.010;
 // Keeps fd 2 on /dev/null while PortAudio probes ALSA and JACK, which print their complaints
 // straight to stderr.
 class QuietStderr {
@@ -78,15 +80,29 @@ bool PortAudioOutput::Start(std::string& whyNot) {
         return false;
     }
     PaStream* stream = nullptr;
+    const PaDeviceIndex device = Pa_GetDefaultOutputDevice();
     for (int channels : {1, 2}) {
-        err = Pa_OpenDefaultStream(&stream, 0, channels, paFloat32, kRate, kFramesPerBuffer,
-                                   Callback, this);
+        // The default stream asks for the device's high latency; a click on start should be
+        // heard within a few tens of milliseconds.
+        PaStreamParameters parameters{};
+        parameters.device = device;
+        parameters.channelCount = channels;
+        parameters.sampleFormat = paFloat32;
+        parameters.suggestedLatency =
+            std::max(kSuggestedLatencySeconds, Pa_GetDeviceInfo(device)->defaultLowOutputLatency);
+        err = Pa_OpenStream(&stream, nullptr, &parameters, kRate, kFramesPerBuffer, paNoFlag,
+                            Callback, this);
         if (err == paNoError) {
             channels_ = channels;
             break;
         }
     }
     if (err == paNoError) {
+        // Where the system allows it, the callback thread runs at real-time priority, so a
+        // busy machine does not starve the output; elsewhere this changes nothing.
+        if (Pa_GetHostApiInfo(Pa_GetDeviceInfo(device)->hostApi)->type == paALSA) {
+            PaAlsa_EnableRealtimeScheduling(stream, 1);
+        }
         err = Pa_StartStream(stream);
         if (err != paNoError) {
             Pa_CloseStream(stream);

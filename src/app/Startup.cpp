@@ -11,7 +11,7 @@ namespace lark {
 void SetApplicationIdentity() {
     QApplication::setApplicationName(QStringLiteral("larkspool8"));
     QApplication::setApplicationDisplayName(QStringLiteral("Larkspool 8"));
-    QGuiApplication::setDesktopFileName(QStringLiteral("larkspool8"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.example.Larkspool8"));
 }
 
 Startup::Startup(Runtime& runtime, SoundBank& sounds, std::function<void()> quit)

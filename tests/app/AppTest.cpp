@@ -242,7 +242,7 @@ TEST_F(AppTest, ApplicationIdentityIsSetForTheDesktop) {
     SetApplicationIdentity();
     EXPECT_EQ(QApplication::applicationName(), "larkspool8");
     EXPECT_EQ(QApplication::applicationDisplayName(), "Larkspool 8");
-    EXPECT_EQ(QGuiApplication::desktopFileName(), "larkspool8");
+    EXPECT_EQ(QGuiApplication::desktopFileName(), "org.example.Larkspool8");
     QApplication::setApplicationName(name);
 }
 

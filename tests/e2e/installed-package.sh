@@ -26,11 +26,11 @@ for lib in libportaudio2 libsndfile1 libqt6widgets6; do
 done
 
 dpkg -x "$deb" "$root" || e2e_fail "dpkg -x failed" || exit 1
-for f in usr/bin/larkspool8 usr/share/applications/larkspool8.desktop \
-    usr/share/icons/hicolor/scalable/apps/larkspool8.svg usr/share/metainfo/larkspool8.metainfo.xml; do
+for f in usr/bin/larkspool8 usr/share/applications/org.example.Larkspool8.desktop \
+    usr/share/icons/hicolor/scalable/apps/larkspool8.svg usr/share/metainfo/org.example.Larkspool8.metainfo.xml; do
     [[ -f $root/$f ]] || e2e_fail "the package lacks /$f" || exit 1
 done
-desktop-file-validate "$root/usr/share/applications/larkspool8.desktop" ||
+desktop-file-validate "$root/usr/share/applications/org.example.Larkspool8.desktop" ||
     e2e_fail "the installed desktop entry does not validate" || exit 1
 
 start_x && start_sound_server || exit 1

@@ -27,7 +27,7 @@ MersenneRandomSource::MersenneRandomSource(std::uint64_t key) : parent_(key) {}
 
 std::unique_ptr<Random> MersenneRandomSource::NewRandom() {
     // One word from the process-wide generator starts each object: filling the whole state
-    // from a seed sequence cost five times as long, on the step between two clips.
+    // through a std::seed_seq cost five times as long, on the step between two clips.
     return std::make_unique<MersenneRandom>(parent_());
 }
 

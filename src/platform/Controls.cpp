@@ -187,53 +187,71 @@ void RectControl::SetProperty(std::uint16_t index, const PropertyValue& value) {
     }
 }
 
-// --- PushButton
+// --- CaptionedControl
 
-PushButton::PushButton(const ControlContext& context)
-    : RectControl(*new QPushButton(&context.parent)), scheduler_(context.scheduler) {
-    button().setAutoDefault(false);
-    QObject::connect(&button(), &QPushButton::clicked, &button(), [this] { Push(); });
+CaptionedControl::CaptionedControl(QAbstractButton& button) : RectControl(button) {}
+
+QAbstractButton& CaptionedControl::button() const {
+    return static_cast<QAbstractButton&>(widget());
 }
 
-QPushButton& PushButton::button() const {
-    return static_cast<QPushButton&>(widget());
-}
-
-std::string PushButton::Caption() const {
+std::string CaptionedControl::Caption() const {
     return button().text().toStdString();
 }
-void PushButton::SetCaption(const std::string& caption) {
+void CaptionedControl::SetCaption(const std::string& caption) {
     button().setText(ToQt(caption));
     button().setAccessibleName(ToQt(caption));
 }
-bool PushButton::Default() const {
-    return button().isDefault();
-}
-void PushButton::SetDefault(bool on) {
-    button().setDefault(on);
-}
-void PushButton::SetTextFont(std::string font) {
+void CaptionedControl::SetTextFont(std::string font) {
     style_.font = std::move(font);
     ApplyStyle();
 }
-void PushButton::SetTextSize(int size) {
+void CaptionedControl::SetTextSize(int size) {
     style_.size = size;
     ApplyStyle();
 }
-void PushButton::SetBold(bool on) {
+void CaptionedControl::SetBold(bool on) {
     style_.bold = on;
     ApplyStyle();
 }
-void PushButton::SetItalic(bool on) {
+void CaptionedControl::SetItalic(bool on) {
     style_.italic = on;
     ApplyStyle();
 }
-void PushButton::SetUnderline(bool on) {
+void CaptionedControl::SetUnderline(bool on) {
     style_.underline = on;
     ApplyStyle();
 }
-void PushButton::ApplyStyle() {
+void CaptionedControl::ApplyStyle() {
     ApplyTextStyle(button(), style_);
+}
+
+bool CaptionedControl::SetStyleProperty(std::uint16_t fontIndex, std::uint16_t index,
+                                        const PropertyValue& value) {
+    if (!lark::SetStyleProperty(style_, fontIndex, index, value)) {
+        return false;
+    }
+    ApplyStyle();
+    return true;
+}
+
+// --- PushButton
+
+PushButton::PushButton(const ControlContext& context)
+    : CaptionedControl(*new QPushButton(&context.parent)), scheduler_(context.scheduler) {
+    pushButton().setAutoDefault(false);
+    QObject::connect(&pushButton(), &QPushButton::clicked, &pushButton(), [this] { Push(); });
+}
+
+QPushButton& PushButton::pushButton() const {
+    return static_cast<QPushButton&>(widget());
+}
+
+bool PushButton::Default() const {
+    return pushButton().isDefault();
+}
+void PushButton::SetDefault(bool on) {
+    pushButton().setDefault(on);
 }
 
 void PushButton::BindEvent(std::string_view event, EventHandler handler) {
@@ -266,32 +284,19 @@ void PushButton::SetProperty(std::uint16_t index, const PropertyValue& value) {
             SetCancel(AsBoolean(value));
             return;
         default:
-            if (SetStyleProperty(style_, p::TextFont, index, value)) {
-                ApplyStyle();
-                return;
+            if (!SetStyleProperty(p::TextFont, index, value)) {
+                RectControl::SetProperty(index, value);
             }
-            RectControl::SetProperty(index, value);
     }
 }
 
 // --- RadioButton
 
 RadioButton::RadioButton(const ControlContext& context)
-    : RectControl(*new QRadioButton(&context.parent)) {
+    : CaptionedControl(*new QRadioButton(&context.parent)) {
     context.radioGroup.addButton(&button());
 }
 
-QRadioButton& RadioButton::button() const {
-    return static_cast<QRadioButton&>(widget());
-}
-
-std::string RadioButton::Caption() const {
-    return button().text().toStdString();
-}
-void RadioButton::SetCaption(const std::string& caption) {
-    button().setText(ToQt(caption));
-    button().setAccessibleName(ToQt(caption));
-}
 bool RadioButton::Value() const {
     return button().isChecked();
 }
@@ -306,29 +311,6 @@ void RadioButton::SetValue(bool selected) {
     if (!selected && exclusive) {
         group->setExclusive(true);
     }
-}
-void RadioButton::SetTextFont(std::string font) {
-    style_.font = std::move(font);
-    ApplyStyle();
-}
-void RadioButton::SetTextSize(int size) {
-    style_.size = size;
-    ApplyStyle();
-}
-void RadioButton::SetBold(bool on) {
-    style_.bold = on;
-    ApplyStyle();
-}
-void RadioButton::SetItalic(bool on) {
-    style_.italic = on;
-    ApplyStyle();
-}
-void RadioButton::SetUnderline(bool on) {
-    style_.underline = on;
-    ApplyStyle();
-}
-void RadioButton::ApplyStyle() {
-    ApplyTextStyle(button(), style_);
 }
 
 PropertyTable RadioButton::Properties() const {
@@ -345,11 +327,9 @@ void RadioButton::SetProperty(std::uint16_t index, const PropertyValue& value) {
             SetValue(AsBoolean(value));
             return;
         default:
-            if (SetStyleProperty(style_, r::TextFont, index, value)) {
-                ApplyStyle();
-                return;
+            if (!SetStyleProperty(r::TextFont, index, value)) {
+                RectControl::SetProperty(index, value);
             }
-            RectControl::SetProperty(index, value);
     }
 }
 

@@ -98,22 +98,39 @@ struct TextStyle {
     bool underline = false;
 };
 
-class PushButton : public RectControl {
+// A push button or radio button: a caption in a font of its own.
+class CaptionedControl : public RectControl {
   public:
-    explicit PushButton(const ControlContext& context);
-
     std::string Caption() const;
     void SetCaption(const std::string& caption);
-    bool Default() const;
-    void SetDefault(bool on);
-    bool Cancel() const { return cancel_; }
-    void SetCancel(bool on) { cancel_ = on; }
     const TextStyle& Style() const { return style_; }
     void SetTextFont(std::string font);
     void SetTextSize(int size);
     void SetBold(bool on);
     void SetItalic(bool on);
     void SetUnderline(bool on);
+
+  protected:
+    explicit CaptionedControl(QAbstractButton& button);
+    QAbstractButton& button() const;
+    // The font properties start at fontIndex in the class's property table, in the order
+    // TextFont, TextSize, Bold, Italic, Underline. Returns whether index was one of them.
+    bool SetStyleProperty(std::uint16_t fontIndex, std::uint16_t index, const PropertyValue& value);
+
+  private:
+    void ApplyStyle();
+
+    TextStyle style_;
+};
+
+class PushButton : public CaptionedControl {
+  public:
+    explicit PushButton(const ControlContext& context);
+
+    bool Default() const;
+    void SetDefault(bool on);
+    bool Cancel() const { return cancel_; }
+    void SetCancel(bool on) { cancel_ = on; }
 
     // "Action": a click; the handler runs as the job "<name>.Action".
     void BindEvent(std::string_view event, EventHandler handler) override;
@@ -124,39 +141,23 @@ class PushButton : public RectControl {
     void SetProperty(std::uint16_t index, const PropertyValue& value) override;
 
   private:
-    QPushButton& button() const;
-    void ApplyStyle();
+    QPushButton& pushButton() const;
 
     Scheduler& scheduler_;
     EventHandler action_;
     bool cancel_ = false;
-    TextStyle style_;
 };
 
 // One of the window's exclusive group: selecting one deselects the others.
-class RadioButton : public RectControl {
+class RadioButton : public CaptionedControl {
   public:
     explicit RadioButton(const ControlContext& context);
 
-    std::string Caption() const;
-    void SetCaption(const std::string& caption);
     bool Value() const;
     void SetValue(bool selected);
-    const TextStyle& Style() const { return style_; }
-    void SetTextFont(std::string font);
-    void SetTextSize(int size);
-    void SetBold(bool on);
-    void SetItalic(bool on);
-    void SetUnderline(bool on);
 
     PropertyTable Properties() const override;
     void SetProperty(std::uint16_t index, const PropertyValue& value) override;
-
-  private:
-    QRadioButton& button() const;
-    void ApplyStyle();
-
-    TextStyle style_;
 };
 
 // The busy indicator. It animates only while it is shown.

@@ -13,9 +13,7 @@
 #include "app/Startup.h"
 #include "platform/UncaughtErrors.h"
 #include "sounds/SoundBank.h"
-#include "support/RecordingMessageBoxes.h"
-#include "support/ScriptedRandom.h"
-#include "support/VirtualLoop.h"
+#include "support/TestRuntime.h"
 #include "window/Window1.h"
 
 namespace lark {
@@ -32,7 +30,7 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-class AppTest : public ::testing::Test {
+class AppTest : public ::testing::Test, protected testing::TestRuntime {
   protected:
     int StartUp() {
         return startup._Main([this] {
@@ -42,10 +40,6 @@ class AppTest : public ::testing::Test {
         });
     }
 
-    testing::VirtualLoop loop;
-    testing::ScriptedRandomSource random;
-    testing::RecordingMessageBoxes boxes;
-    Runtime runtime{loop.clock(), loop.scheduler(), random, boxes};
     SoundBank sounds{[]() -> ResourceFork* { return nullptr; }};
     int quits = 0;
     Startup startup{runtime, sounds, [this] { ++quits; }};

@@ -18,6 +18,7 @@
 #include "support/FakeSounds.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/ScriptedRandom.h"
+#include "support/TestRuntime.h"
 #include "support/VirtualLoop.h"
 #include "window/DonationMessage.h"
 #include "window/Window1.h"
@@ -26,7 +27,7 @@ namespace lark::testing {
 
 // The window with its transport and modes over virtual time, scripted draws, recorded
 // message boxes and recorded Plays.
-class PerformanceTest : public ::testing::Test {
+class PerformanceTest : public ::testing::Test, protected TestRuntime {
   protected:
     struct Heard {
         std::string clip;
@@ -41,10 +42,6 @@ class PerformanceTest : public ::testing::Test {
     };
     static constexpr Controls kIdle{true, false, true, true, true, false};
 
-    VirtualLoop loop;
-    RecordingMessageBoxes boxes;
-    ScriptedRandomSource random;
-    Runtime runtime{loop.clock(), loop.scheduler(), random, boxes};
     std::shared_ptr<RecordingPlayer> player = std::make_shared<RecordingPlayer>(loop.clock());
     FakeStore store{player};
     SoundBank sounds{[this] { return &store; }};

@@ -10,6 +10,7 @@
 #include "sequencer/PlayEvent.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/ScriptedRandom.h"
+#include "support/TestRuntime.h"
 #include "support/VirtualLoop.h"
 
 namespace lark {
@@ -21,14 +22,10 @@ using testing::VirtualLoop;
 
 // A chain of steps in virtual time, through the real engine into the offline output: every
 // clip must start on the very frame its Play time maps to.
-class PlayEventRenderTest : public ::testing::Test {
+class PlayEventRenderTest : public ::testing::Test, protected testing::TestRuntime {
   protected:
     static constexpr int kClipFrames = 2000;  // shorter than every step: no overlaps
 
-    VirtualLoop loop;
-    RecordingMessageBoxes boxes;
-    ScriptedRandomSource random;
-    Runtime runtime{loop.clock(), loop.scheduler(), random, boxes};
     std::ostringstream log;
     OfflineOutput* offline = nullptr;
     std::map<int, std::vector<std::int16_t>> pcm;

@@ -10,6 +10,7 @@
 #include "support/FakeSounds.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/ScriptedRandom.h"
+#include "support/TestRuntime.h"
 #include "support/VirtualLoop.h"
 
 namespace lark {
@@ -38,12 +39,8 @@ class TickingClock final : public Clock {
     double step_;
 };
 
-class PlayEventTest : public ::testing::Test {
+class PlayEventTest : public ::testing::Test, protected testing::TestRuntime {
   protected:
-    VirtualLoop loop;
-    RecordingMessageBoxes boxes;
-    ScriptedRandomSource random;
-    Runtime runtime{loop.clock(), loop.scheduler(), random, boxes};
     std::shared_ptr<RecordingPlayer> player = std::make_shared<RecordingPlayer>(loop.clock());
     FakeStore store{player};
     SoundBank bank{[this] { return &store; }};

@@ -9,23 +9,17 @@
 #include "app/MenuBar1.h"
 #include "platform/PropertyTables.h"
 #include "sounds/SoundBank.h"
-#include "support/RecordingMessageBoxes.h"
-#include "support/ScriptedRandom.h"
-#include "support/VirtualLoop.h"
+#include "support/TestRuntime.h"
 
 namespace lark {
 namespace {
 
-class Window1Test : public ::testing::Test {
+class Window1Test : public ::testing::Test, protected testing::TestRuntime {
   protected:
     Window1& Build() {
         return Window1::Instance(application, runtime, sounds, MenuBar1::Instance());
     }
 
-    testing::VirtualLoop loop;
-    testing::ScriptedRandomSource random;
-    testing::RecordingMessageBoxes boxes;
-    Runtime runtime{loop.clock(), loop.scheduler(), random, boxes};
     SoundBank sounds{[]() -> ResourceFork* { return nullptr; }};
     int quits = 0;
     Application application{[this] { ++quits; }};

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "platform/Runtime.h"
+#include "support/RecordingMessageBoxes.h"
+#include "support/ScriptedRandom.h"
+#include "support/VirtualLoop.h"
+
+namespace lark::testing {
+
+// The runtime over its test doubles: virtual time, scripted draws, recorded message boxes
+// that dismiss themselves. Fixtures derive from it to use the members by name.
+struct TestRuntime {
+    VirtualLoop loop;
+    RecordingMessageBoxes boxes;
+    ScriptedRandomSource random;
+    Runtime runtime{loop.clock(), loop.scheduler(), random, boxes};
+};
+
+}  // namespace lark::testing

@@ -30,6 +30,10 @@ FIRST_PLAY_ALLOWANCE = 480  # samples (10 ms): decoding a clip of up to 3 s, on 
 MATCH_MIN = 0.7  # normalised cross-correlation of a clip that is really there
 GAIN_RANGE = (0.9, 1.1)  # every clip plays at full volume
 RESIDUAL_MAX = 0.003  # peak of what is left once the clips are taken out (-50 dBFS)
+# An onset off by no more than this beyond what is allowed is the machine holding the app (or
+# its output) up for a moment: the clip sounds late, and the next one seems early against it.
+# A wrong step length is off by 10 ms or more.
+HELD_UP_MAX = 480  # samples: 10 ms
 # Output latency allowed between the moment the app was told something and the recording.
 LATENCY_MAX = int(0.5 * RATE)
 
@@ -140,6 +144,8 @@ class Report:
     def __init__(self):
         self.lines = []
         self.failures = 0
+        # Failures that look like a busy machine rather than the app: onsets late by a little.
+        self.held_up = 0
 
     def say(self, text):
         self.lines.append(text)
@@ -161,19 +167,22 @@ def check_spacing(report, found, what, played):
     the first time in the process is decoded just before its Play, which the step does not
     count, so it may start late by that much more. `played` holds the clips heard so far.
     Returns the deviations of the onsets of clips played before, in samples."""
-    repeats, firsts, bad = [], [], []
+    repeats, firsts, bad, slight = [], [], [], []
     for (a, oa, _, _), (b, ob, _, _) in zip(found, found[1:]):
         played.add(a)
         deviation = ob - oa - step_samples(a)
         late_limit = SPACING_TOLERANCE + (0 if b in played else FIRST_PLAY_ALLOWANCE)
         if not -SPACING_TOLERANCE <= deviation <= late_limit:
             bad.append(f"{a}->{b} {deviation:+d}")
+            slight.append(
+                -SPACING_TOLERANCE - HELD_UP_MAX <= deviation <= late_limit + HELD_UP_MAX)
         (repeats if b in played else firsts).append(deviation)
     if found:
         played.add(found[-1][0])
     if repeats or firsts:
         report.say(f"  {what} onset spacing minus step, samples: clips played before "
                    f"{repeats}, first plays {firsts}")
+        report.held_up += 1 if slight and all(slight) else 0
         report.check(not bad,
                      f"{what}: onsets spaced by the step lengths, +-{SPACING_TOLERANCE} samples "
                      f"(first plays up to {FIRST_PLAY_ALLOWANCE} more late)"
@@ -263,6 +272,9 @@ def main():
             report.say(f"{what}: max |deviation| {max(abs(d) for d in devs)} samples, "
                        f"mean {np.mean(devs):+.2f}, median {np.median(devs):+.1f}, "
                        f"over {len(devs)} spacings")
+    if report.failures and report.failures == report.held_up:
+        report.say("held up: every failure is an onset off by at most 10 ms more than allowed, as "
+                   "when the machine keeps the app from running for a moment")
     Path(report_path).write_text("\n".join(report.lines) + "\n")
     print("\n".join(report.lines))
     sys.exit(1 if report.failures else 0)

@@ -104,7 +104,8 @@ pulse_ready() { pactl info > /dev/null 2>&1; }
 
 # Starts a PulseAudio daemon in a runtime directory of its own, with a mono 48 kHz float null
 # sink as its default sink; sets PULSE_SERVER. No rewinds, or the monitor does not carry what
-# was played; suspend on idle after 1 s, or the idle sink renders up to 2 s ahead.
+# was played; suspend on idle after 1 s, or the idle sink renders up to 2 s ahead. Logs at
+# debug level: that is where the server tells when a stream ran dry.
 start_sound_server() {
     local dir
     dir=$(mktemp -d "$E2E_TMP/pulse.XXXXXX")
@@ -117,8 +118,9 @@ EOF
     export PULSE_SERVER=unix:$dir/native
     # Not -D: the daemonised server leaves a zombie behind.
     HOME=$dir XDG_RUNTIME_DIR=$dir pulseaudio -n -F "$dir/default.pa" --daemonize=no \
-        --exit-idle-time=-1 --log-target=file:"$dir/pulse.log" &
+        --exit-idle-time=-1 --log-level=debug --log-target=file:"$dir/pulse.log" &
     E2E_PULSE=$!
+    E2E_PULSE_LOG=$dir/pulse.log
     e2e_track "$E2E_PULSE"
     poll 10 pulse_ready || {
         e2e_fail "the sound server did not start"
@@ -126,6 +128,10 @@ EOF
     }
     e2e_log "sound server at $PULSE_SERVER (pid $E2E_PULSE)"
 }
+
+# How often a playing stream ran dry: the machine did not run the app's output (or the server)
+# in time, and the server played silence in the middle of the sound.
+output_underruns() { grep -cE 'Implicit underrun|Underrun (of|on) ' "$E2E_PULSE_LOG" 2> /dev/null; }
 
 sound_server_alive() { [[ -n ${E2E_PULSE:-} ]] && kill -0 "$E2E_PULSE" 2>/dev/null; }
 

@@ -16,125 +16,84 @@
 namespace lark {
 namespace {
 
-using testing::RecordingMessageBoxes;
-using testing::VirtualLoop;
+using Texts = std::vector<std::string>;
 
-class MsgBoxTest : public ::testing::Test {
-  protected:
-    VirtualLoop loop;
-    RecordingMessageBoxes boxes{false};
-    std::vector<std::string> trace;
-
-    Task<> ShowThen(std::string text, std::string after) {
-        co_await MsgBoxAwaiter(loop.scheduler(), boxes, text);
-        trace.push_back(after);
-    }
-};
-
-TEST_F(MsgBoxTest, TheJobWaitsUntilTheBoxIsDismissedWhileOthersGoOn) {
-    loop.scheduler().Start("msg", ShowThen("hello", "dismissed"));
+TEST(MsgBoxTest, AJobWaitsForItsOwnBoxWhileOthersGoOnAndAKillClosesIt) {
+    testing::VirtualLoop loop;
+    testing::RecordingMessageBoxes boxes{false};
+    Texts trace;
+    const auto show = [&](std::string name) {
+        return loop.scheduler().Start(name, Invoke([&, name]() -> Task<> {
+                                          co_await MsgBoxAwaiter(loop.scheduler(), boxes, name);
+                                          trace.push_back(name);
+                                      }));
+    };
+    show("one");
+    const auto second = show("two");
     int ticks = 0;
     loop.scheduler().Start("ticker", Invoke([&]() -> Task<> {
-                               for (int i = 0; i < 5; ++i) {
-                                   ++ticks;
+                               for (; ticks < 5; ++ticks) {
                                    co_await loop.scheduler().Yield(loop.Now() + 100'000);
                                }
                            }));
     loop.RunToCompletion();
-    EXPECT_EQ(ticks, 5) << "another job keeps running while the box is up";
+    EXPECT_EQ(ticks, 5) << "another job keeps running while the boxes are up";
     EXPECT_TRUE(trace.empty());
-    ASSERT_EQ(boxes.OpenCount(), 1u);
-    EXPECT_EQ(boxes.texts(), (std::vector<std::string>{"hello"}));
+    EXPECT_EQ(boxes.texts(), (Texts{"one", "two"}));
 
-    boxes.DismissOldest();
+    boxes.DismissOldest();  // the first one shown, not the last
     EXPECT_TRUE(trace.empty()) << "resumes on a later turn, not inside the dismissal";
     loop.RunUntilIdle();
-    EXPECT_EQ(trace, (std::vector<std::string>{"dismissed"}));
-}
+    EXPECT_EQ(trace, (Texts{"one"}));
 
-TEST_F(MsgBoxTest, BoxesOfTwoJobsCanBeDismissedInAnyOrder) {
-    loop.scheduler().Start("first", ShowThen("one", "first done"));
-    loop.scheduler().Start("second", ShowThen("two", "second done"));
-    loop.RunUntilIdle();
-    ASSERT_EQ(boxes.OpenCount(), 2u);
-    boxes.DismissOldest();  // the first one shown, not the last
-    loop.RunUntilIdle();
-    EXPECT_EQ(trace, (std::vector<std::string>{"first done"}));
-}
-
-TEST_F(MsgBoxTest, KillingTheJobClosesItsBox) {
-    const auto id = loop.scheduler().Start("msg", ShowThen("bye", "never"));
-    loop.RunUntilIdle();
     ASSERT_EQ(boxes.OpenCount(), 1u);
-    loop.scheduler().Kill(id);
+    loop.scheduler().Kill(second);
     EXPECT_EQ(boxes.OpenCount(), 0u);
     EXPECT_FALSE(boxes.DismissOldest());
     loop.RunUntilIdle();
-    EXPECT_TRUE(trace.empty());
+    EXPECT_EQ(trace, (Texts{"one"}));
 }
 
-// The real boxes on Qt's event loop, with the real driver.
-class QtMsgBoxTest : public ::testing::Test {
-  protected:
+// Processes events until the predicate holds, giving up after a generous real-time bound.
+template <typename Pred>
+bool SpinUntil(Pred pred) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!pred() && timer.elapsed() < 5000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return pred();
+}
+
+// The real boxes on Qt's event loop, with the real driver: a timed wait long enough to arm its
+// timer, then a box.
+TEST(QtMsgBoxTest, OnTheRealLoopAWaitEndsOnTimeAndAWindowModalBoxResumesTheJob) {
     SteadyClock clock;
     QtSchedulerDriver driver{clock};
     Scheduler scheduler{clock, driver};
+    driver.SetScheduler(&scheduler);
     QtMessageBoxes boxes;
     QWidget window;
+    boxes.SetParent(&window);
+    window.show();
 
-    void SetUp() override {
-        driver.SetScheduler(&scheduler);
-        boxes.SetParent(&window);
-        window.show();
-    }
-
-    static QMessageBox* OpenBox() {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
-                return box;
-            }
-        }
-        return nullptr;
-    }
-
-    // Processes events until the predicate holds, giving up after a generous real-time bound.
-    template <typename Pred>
-    bool SpinUntil(Pred pred) {
-        QElapsedTimer timer;
-        timer.start();
-        while (!pred() && timer.elapsed() < 5000) {
-            QApplication::processEvents(QEventLoop::AllEvents, 10);
-        }
-        return pred();
-    }
-};
-
-TEST_F(QtMsgBoxTest, AWindowModalBoxResumesTheJobWhenAccepted) {
+    const double deadline = clock.Microseconds() + 3000;
+    double woke = 0;
     bool done = false;
     scheduler.Start("msg", Invoke([&]() -> Task<> {
+                        co_await scheduler.Yield(deadline);
+                        woke = clock.Microseconds();
                         co_await MsgBoxAwaiter(scheduler, boxes, "line 1\nline 2");
                         done = true;
                     }));
-    ASSERT_TRUE(SpinUntil([] { return OpenBox() != nullptr; }));
-    QMessageBox* box = OpenBox();
+    ASSERT_TRUE(SpinUntil([&] { return window.findChild<QMessageBox*>() != nullptr; }));
+    EXPECT_GE(woke, deadline);
+    auto* box = window.findChild<QMessageBox*>();
     EXPECT_EQ(box->text(), "line 1\nline 2");
     EXPECT_EQ(box->windowModality(), Qt::WindowModal);
     EXPECT_EQ(box->parentWidget(), &window);
     box->button(QMessageBox::Ok)->click();
     EXPECT_TRUE(SpinUntil([&] { return done; }));
-}
-
-TEST_F(QtMsgBoxTest, ATimedWaitOnTheRealLoopNeverEndsEarly) {
-    double woke = 0;
-    const double deadline = clock.Microseconds() + 3000;
-    scheduler.Start("wait", Invoke([&]() -> Task<> {
-                        while (clock.Microseconds() < deadline) {
-                            co_await scheduler.Yield(deadline);
-                        }
-                        woke = clock.Microseconds();
-                    }));
-    ASSERT_TRUE(SpinUntil([&] { return woke != 0; }));
-    EXPECT_GE(woke, deadline);
 }
 
 }  // namespace

@@ -2,226 +2,175 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "platform/Thread.h"
+#include "platform/UncaughtErrors.h"
 #include "support/VirtualLoop.h"
 
 namespace lark {
 namespace {
 
-using testing::VirtualLoop;
+using Events = std::vector<std::string>;
 
-// Records the order in which jobs and handlers did things.
-struct Trace {
-    std::vector<std::string> events;
-    void operator()(std::string e) { events.push_back(std::move(e)); }
-};
-
-// Sets a flag when destroyed, to see which frames a kill destroyed.
-struct DestroyFlag {
-    bool* destroyed;
-    ~DestroyFlag() { *destroyed = true; }
+// Counts destroyed frames, to see that a kill destroyed every one.
+struct DestroyCount {
+    int* count;
+    ~DestroyCount() { ++*count; }
 };
 
 class SchedulerTest : public ::testing::Test {
   protected:
-    VirtualLoop loop;
+    testing::VirtualLoop loop;
     Scheduler& scheduler = loop.scheduler();
-    Trace trace;
-    std::vector<std::string> uncaught;
+    const double t0 = loop.Now();
+    Events trace;
+    Events uncaught;
 
     void SetUp() override {
         scheduler.SetUncaughtHandler([this](const std::string& job, std::exception_ptr e) {
-            try {
-                std::rethrow_exception(e);
-            } catch (const std::exception& ex) {
-                uncaught.push_back(job + ": " + ex.what());
-            }
+            uncaught.push_back(job + ": " + UncaughtErrors::Describe(e));
         });
     }
 
     Task<> Yielder(std::string name, int times) {
         for (int i = 0; i < times; ++i) {
-            trace(name + std::to_string(i));
+            trace.push_back(name + std::to_string(i));
             co_await scheduler.Yield();
         }
-        trace(name + " done");
+        trace.push_back(name + " done");
     }
-
-    Task<> WaitUntil(double deadline) {
+    Task<> Sleeper(std::string name, double deadline) {
         while (loop.Now() < deadline) {
             co_await scheduler.Yield(deadline);
         }
+        trace.push_back(name + " +" + std::to_string(std::lround(loop.Now() - t0)));
     }
-
-    Task<int> Inner(bool* innerDestroyed) {
-        DestroyFlag flag{innerDestroyed};
-        co_await scheduler.Yield();
-        trace("inner resumed");
-        co_return 7;
+    // Awaits itself depth calls deep, then yields; each frame adds one to its callee's value.
+    Task<int> Nested(int depth, int* destroyed) {
+        DestroyCount count{destroyed};
+        if (depth == 0) {
+            co_await scheduler.Yield();
+            co_return 7;
+        }
+        co_return 1 + co_await Nested(depth - 1, destroyed);
     }
-
-    Task<int> Middle(bool* middleDestroyed, bool* innerDestroyed) {
-        DestroyFlag flag{middleDestroyed};
-        int v = co_await Inner(innerDestroyed);
-        trace("middle got " + std::to_string(v));
-        co_return v + 1;
-    }
-
-    Task<> Outer(bool* middleDestroyed, bool* innerDestroyed) {
-        int v = co_await Middle(middleDestroyed, innerDestroyed);
-        trace("outer got " + std::to_string(v));
+    Task<> Failing(std::string what, bool yieldFirst = true) {
+        if (yieldFirst) {
+            co_await scheduler.Yield();
+        }
+        throw std::runtime_error(what);
     }
 };
 
-TEST_F(SchedulerTest, SpawnRunsAtOnceUpToTheFirstYieldAndStartWaitsForATurn) {
-    scheduler.Spawn("handler", Yielder("h", 1));
-    scheduler.Start("thread", Yielder("t", 1));
-    EXPECT_EQ(trace.events, (std::vector<std::string>{"h0"}));
+TEST_F(SchedulerTest, StartedJobsTakeTurnsAndASpawnedHandlerRunsAtOnce) {
+    scheduler.Start("a", Yielder("a", 2));
+    scheduler.Start("b", Yielder("b", 2));
+    EXPECT_TRUE(trace.empty()) << "Start waits for a turn";
+    scheduler.RunTurn();
+    scheduler.Spawn("click", Yielder("h", 1));  // up to its first yield, before a and b go on
+    EXPECT_EQ(trace, (Events{"a0", "b0", "h0"}));
     loop.RunUntilIdle();
-    EXPECT_EQ(trace.events, (std::vector<std::string>{"h0", "h done", "t0", "t done"}));
+    EXPECT_EQ(trace, (Events{"a0", "b0", "h0", "a1", "b1", "h done", "a done", "b done"}));
     EXPECT_EQ(scheduler.JobCount(), 0u);
 }
 
-TEST_F(SchedulerTest, TwoJobsAlternateOneStepPerTurn) {
-    scheduler.Start("a", Yielder("a", 2));
-    scheduler.Start("b", Yielder("b", 2));
+TEST_F(SchedulerTest, NestedTasksPassValuesUpAndAKillEndsAJobAtItsSuspension) {
+    int destroyed = 0, result = 0;
+    const auto job = [&] {
+        return Invoke([&]() -> Task<> { result = co_await Nested(2, &destroyed); });
+    };
+    scheduler.Start("whole", job());
     loop.RunUntilIdle();
-    EXPECT_EQ(trace.events, (std::vector<std::string>{"a0", "b0", "a1", "b1", "a done", "b done"}));
+    EXPECT_EQ(result, 9);
+    EXPECT_EQ(destroyed, 3);
+
+    destroyed = result = 0;
+    const auto deep = scheduler.Start("deep", job());
+    scheduler.Kill(scheduler.Start("early", Yielder("early", 1)));  // before its first turn
+    Scheduler::JobId self = 0;
+    self = scheduler.Start("self", Invoke([this, &self]() -> Task<> {
+                               scheduler.Kill(self);
+                               trace.push_back("after kill");  // the running frame cannot go yet
+                               co_await scheduler.Yield();
+                               trace.push_back("never");
+                           }));
+    scheduler.RunTurn();  // deep suspends two calls deep
+    scheduler.Kill(deep);
+    EXPECT_EQ(destroyed, 3) << "every frame goes";
+    loop.RunUntilIdle();
+    scheduler.Kill(deep);   // gone
+    scheduler.Kill(12345);  // unknown
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(trace, (Events{"after kill"}));
+    EXPECT_EQ(scheduler.JobCount(), 0u);
 }
 
-TEST_F(SchedulerTest, HandlerSpawnedBetweenTurnsRunsBeforeTheWaitingJobResumes) {
-    scheduler.Start("a", Yielder("a", 2));
-    loop.scheduler().RunTurn();  // a0
-    scheduler.Spawn("click", Invoke([this]() -> Task<> {
-                        trace("click");
-                        co_return;
-                    }));
-    loop.RunUntilIdle();
-    EXPECT_EQ(trace.events, (std::vector<std::string>{"a0", "click", "a1", "a done"}));
+TEST_F(SchedulerTest, AThreadRunsOneRoutineAtATimeUntilKilledOrDestroyed) {
+    auto thread = std::make_unique<Thread>(scheduler, "Class11");
+    int starts = 0, steps = 0;
+    thread->SetRunHandler([&]() -> Task<> {
+        for (++starts;; ++steps) {
+            co_await scheduler.Yield(loop.Now() + 1000);
+        }
+    });
+    thread->Kill();  // not running: does nothing
+    thread->Run();
+    EXPECT_TRUE(thread->IsRunning());
+    EXPECT_EQ(starts, 0) << "the routine starts on the next turn";
+    thread->Run();  // a second click before the first run got the processor
+    loop.RunFor(10'000);
+    thread->Run();
+    loop.RunFor(10'000);
+    EXPECT_EQ(starts, 1);
+
+    thread->Kill();
+    EXPECT_FALSE(thread->IsRunning());
+    const int before = steps;
+    loop.RunFor(50'000);
+    EXPECT_EQ(steps, before);
+    thread->Run();  // a fresh run after a kill
+    loop.RunFor(1);
+    EXPECT_EQ(starts, 2);
+    thread.reset();
+    EXPECT_EQ(scheduler.JobCount(), 0u) << "destroying the thread ends its run";
 }
 
-TEST_F(SchedulerTest, NestedTasksPassValuesBackUp) {
-    bool middle = false, inner = false;
-    scheduler.Start("nested", Outer(&middle, &inner));
-    loop.RunUntilIdle();
-    EXPECT_EQ(trace.events,
-              (std::vector<std::string>{"inner resumed", "middle got 7", "outer got 8"}));
-    EXPECT_TRUE(middle);
-    EXPECT_TRUE(inner);
-}
-
-TEST_F(SchedulerTest, KillWhileSuspendedSeveralCallsDeepDestroysEveryFrame) {
-    bool middle = false, inner = false;
-    const auto id = scheduler.Start("nested", Outer(&middle, &inner));
-    loop.scheduler().RunTurn();  // suspends inside Inner
-    ASSERT_TRUE(scheduler.IsAlive(id));
-    scheduler.Kill(id);
-    EXPECT_TRUE(middle);
-    EXPECT_TRUE(inner);
-    EXPECT_FALSE(scheduler.IsAlive(id));
-    loop.RunUntilIdle();
-    EXPECT_TRUE(trace.events.empty()) << "nothing after the suspension point may run";
-}
-
-TEST_F(SchedulerTest, KillBeforeTheFirstTurnRunsNothing) {
-    const auto id = scheduler.Start("t", Yielder("t", 1));
-    scheduler.Kill(id);
-    loop.RunUntilIdle();
-    EXPECT_TRUE(trace.events.empty());
-}
-
-TEST_F(SchedulerTest, KillOfAnUnknownOrFinishedJobDoesNothing) {
-    const auto id = scheduler.Start("t", Yielder("t", 0));
-    loop.RunUntilIdle();
-    scheduler.Kill(id);
-    scheduler.Kill(12345);
-    EXPECT_EQ(trace.events, (std::vector<std::string>{"t done"}));
-}
-
-TEST_F(SchedulerTest, SelfKillTakesEffectAtTheNextSuspension) {
-    Scheduler::JobId id = 0;
-    id = scheduler.Start("self", Invoke([this, &id]() -> Task<> {
-                             scheduler.Kill(id);
-                             trace("after kill");  // still running: the frame cannot go yet
-                             co_await scheduler.Yield();
-                             trace("never");
-                         }));
-    loop.RunUntilIdle();
-    EXPECT_EQ(trace.events, (std::vector<std::string>{"after kill"}));
-    EXPECT_FALSE(scheduler.IsAlive(id));
-}
-
-TEST_F(SchedulerTest, ATimedYieldSleepsUntilItsDeadlineInVirtualTime) {
-    const double start = loop.Now();
-    scheduler.Start("wait", Invoke([this, start]() -> Task<> {
-                        co_await WaitUntil(start + 2'840'000);
-                        trace("woke at +" + std::to_string(static_cast<long>(loop.Now() - start)));
-                    }));
+TEST_F(SchedulerTest, TimedYieldsSleepUntilTheirDeadlinesInVirtualTime) {
+    scheduler.Start("late", Sleeper("late", t0 + 2'840'000));
+    scheduler.Start("early", Sleeper("early", t0 + 200));
+    loop.RunUntil(t0 + 300);
+    EXPECT_EQ(trace, (Events{"early +200"}));
+    EXPECT_EQ(loop.Now(), t0 + 300);
     loop.RunToCompletion();
-    EXPECT_EQ(trace.events, (std::vector<std::string>{"woke at +2840000"}));
+    EXPECT_EQ(trace, (Events{"early +200", "late +2840000"}));
     EXPECT_LT(loop.turns(), 5) << "a hinted wait must not be resumed on every turn";
 }
 
-TEST_F(SchedulerTest, EarlierDeadlineWakesFirst) {
-    const double t0 = loop.Now();
-    scheduler.Start("late", Invoke([this, t0]() -> Task<> {
-                        co_await WaitUntil(t0 + 500);
-                        trace("late");
-                    }));
-    scheduler.Start("early", Invoke([this, t0]() -> Task<> {
-                        co_await WaitUntil(t0 + 200);
-                        trace("early");
-                    }));
-    loop.RunUntil(t0 + 300);
-    EXPECT_EQ(trace.events, (std::vector<std::string>{"early"}));
-    EXPECT_EQ(loop.Now(), t0 + 300);
-    loop.RunToCompletion();
-    EXPECT_EQ(trace.events, (std::vector<std::string>{"early", "late"}));
-}
-
-TEST_F(SchedulerTest, AnExceptionEndsOnlyItsJobAndIsReported) {
-    scheduler.Start("bad", Invoke([this]() -> Task<> {
-                        co_await scheduler.Yield();
-                        throw std::runtime_error("missing clip 177");
-                    }));
+TEST_F(SchedulerTest, AnExceptionEndsOnlyItsJobAndIsReportedUnlessAwaited) {
+    scheduler.Spawn("play.Action", Failing("missing control looped3", false));
+    EXPECT_EQ(uncaught, (Events{"play.Action: missing control looped3"})) << "before a suspension";
+    scheduler.Start("bad", Failing("missing clip 177"));
     scheduler.Start("good", Yielder("g", 2));
-    loop.RunUntilIdle();
-    EXPECT_EQ(uncaught, (std::vector<std::string>{"bad: missing clip 177"}));
-    EXPECT_EQ(trace.events, (std::vector<std::string>{"g0", "g1", "g done"}));
-}
-
-TEST_F(SchedulerTest, AnExceptionInANestedTaskReachesItsAwaiter) {
     std::string caught;
-    scheduler.Start("t", Invoke([this, &caught]() -> Task<> {
-                        auto failing = [this]() -> Task<int> {
-                            co_await scheduler.Yield();
-                            throw std::runtime_error("deep");
-                        };
+    scheduler.Start("catches", Invoke([this, &caught]() -> Task<> {
                         try {
-                            co_await failing();
+                            co_await Failing("deep");
                         } catch (const std::runtime_error& e) {
                             caught = e.what();
                         }
                     }));
     loop.RunUntilIdle();
+    EXPECT_EQ(uncaught, (Events{"play.Action: missing control looped3", "bad: missing clip 177"}));
+    EXPECT_EQ(trace, (Events{"g0", "g1", "g done"}));
     EXPECT_EQ(caught, "deep");
-    EXPECT_TRUE(uncaught.empty());
-}
-
-TEST_F(SchedulerTest, AnExceptionBeforeTheFirstSuspensionOfAHandlerIsReported) {
-    scheduler.Spawn("play.Action", []() -> Task<> {
-        throw std::runtime_error("missing control looped3");
-        co_return;
-    }());
-    EXPECT_EQ(uncaught, (std::vector<std::string>{"play.Action: missing control looped3"}));
 }
 
 TEST_F(SchedulerTest, ParkedJobResumesOnALaterTurnOnlyOnce) {
-    Scheduler::Wake wake;
     struct ParkAwaiter {
         Scheduler& s;
         Scheduler::Wake& out;
@@ -229,20 +178,21 @@ TEST_F(SchedulerTest, ParkedJobResumesOnALaterTurnOnlyOnce) {
         void await_suspend(std::coroutine_handle<> h) { out = s.Park(h); }
         void await_resume() {}
     };
+    Scheduler::Wake wake;
     scheduler.Start("parked", Invoke([this, &wake]() -> Task<> {
                         co_await ParkAwaiter{scheduler, wake};
-                        trace("resumed");
+                        trace.push_back("resumed");
                         co_await ParkAwaiter{scheduler, wake};
-                        trace("resumed again");
+                        trace.push_back("resumed again");
                     }));
     loop.RunUntilIdle();
     const auto first = wake;
     scheduler.Resume(first);
-    EXPECT_TRUE(trace.events.empty()) << "a wake resumes on a later turn, not inside the call";
+    EXPECT_TRUE(trace.empty()) << "a wake resumes on a later turn, not inside the call";
     loop.RunUntilIdle();
     scheduler.Resume(first);  // stale: the job parked again since
     loop.RunUntilIdle();
-    EXPECT_EQ(trace.events, (std::vector<std::string>{"resumed"}));
+    EXPECT_EQ(trace, (Events{"resumed"}));
 }
 
 }  // namespace

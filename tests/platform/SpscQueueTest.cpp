@@ -8,48 +8,32 @@
 namespace lark {
 namespace {
 
-class SpscQueueTest : public ::testing::Test {
-  protected:
+TEST(SpscQueueTest, HoldsOneLessThanItsCapacityInOrderFromEveryStartingSlot) {
     SpscQueue<int, 8> queue;
-};
-
-TEST_F(SpscQueueTest, ItemsComeOutInTheOrderTheyWentIn) {
-    for (int i = 0; i < 5; ++i) {
-        ASSERT_TRUE(queue.Push(i));
-    }
     int item = -1;
-    for (int i = 0; i < 5; ++i) {
+    for (int round = 0; round < 16; ++round) {
+        SCOPED_TRACE(round);
+        const int base = round * 10;
+        for (int i = 0; i < 7; ++i) {
+            ASSERT_TRUE(queue.Push(base + i));
+        }
+        EXPECT_FALSE(queue.Push(-1));
         ASSERT_TRUE(queue.Pop(item));
-        EXPECT_EQ(item, i);
-    }
-    EXPECT_FALSE(queue.Pop(item));
-    EXPECT_TRUE(queue.Empty());
-}
-
-TEST_F(SpscQueueTest, HoldsOneLessThanItsCapacityAndRefusesTheRest) {
-    for (int i = 0; i < 7; ++i) {
-        ASSERT_TRUE(queue.Push(i));
-    }
-    EXPECT_FALSE(queue.Push(99));
-    int item = -1;
-    ASSERT_TRUE(queue.Pop(item));
-    EXPECT_EQ(item, 0);
-    EXPECT_TRUE(queue.Push(7));  // room again after one left
-}
-
-TEST_F(SpscQueueTest, IndicesWrapAroundManyTimes) {
-    int item = -1;
-    for (int i = 0; i < 100; ++i) {
-        ASSERT_TRUE(queue.Push(i));
-        ASSERT_TRUE(queue.Push(-i));
+        EXPECT_EQ(item, base);
+        EXPECT_TRUE(queue.Push(base + 7)) << "room again after one left";
+        EXPECT_FALSE(queue.Push(-1));
+        for (int i = 1; i <= 7; ++i) {
+            ASSERT_TRUE(queue.Pop(item));
+            EXPECT_EQ(item, base + i);
+        }
+        EXPECT_FALSE(queue.Pop(item));
+        EXPECT_TRUE(queue.Empty());
+        ASSERT_TRUE(queue.Push(0));  // the next round starts one slot further on
         ASSERT_TRUE(queue.Pop(item));
-        EXPECT_EQ(item, i);
-        ASSERT_TRUE(queue.Pop(item));
-        EXPECT_EQ(item, -i);
     }
 }
 
-TEST_F(SpscQueueTest, TwoThreadsPassEveryItemOnceAndInOrder) {
+TEST(SpscQueueTest, TwoThreadsPassEveryItemOnceAndInOrder) {
     struct Item {
         std::uint32_t sequence;
         std::uint32_t check;  // torn copies would break the pair
@@ -65,9 +49,8 @@ TEST_F(SpscQueueTest, TwoThreadsPassEveryItemOnceAndInOrder) {
             }
         }
     });
-    std::uint32_t expected = 0;
     bool intact = true;
-    while (expected < kCount) {
+    for (std::uint32_t expected = 0; expected < kCount;) {
         Item item{};
         if (!shared.Pop(item)) {
             std::this_thread::yield();

@@ -3,58 +3,69 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <map>
-#include <set>
 #include <string>
 #include <vector>
 
-#include "app/MenuBar1.h"
-#include "platform/Application.h"
+#include "app/App.h"
+#include "app/Startup.h"
 #include "platform/Controls.h"
-#include "platform/Runtime.h"
-#include "sequencer/PlayEvent.h"
 #include "sounds/SoundBank.h"
 #include "support/FakeSounds.h"
-#include "support/RecordingMessageBoxes.h"
-#include "support/ScriptedRandom.h"
 #include "support/TestRuntime.h"
-#include "support/VirtualLoop.h"
 #include "window/DonationMessage.h"
 #include "window/Window1.h"
 
 namespace lark::testing {
 
-// The window with its transport and modes over virtual time, scripted draws, recorded
+using Draws = std::vector<std::int32_t>;
+using Names = std::vector<std::string>;
+
+// The started-up application and its window, in virtual time, with scripted draws, recorded
 // message boxes and recorded Plays.
 class PerformanceTest : public ::testing::Test, protected TestRuntime {
   protected:
-    struct Heard {
-        std::string clip;
-        int volume;
-        double atUs;  // since the fixture's start
-        bool operator==(const Heard&) const = default;
-    };
-    // The idle or performing states of the six controls, as one comparable record.
+    using Heard = std::pair<std::string, double>;  // a clip and its Play, since the start
     struct Controls {
         bool play, stop, looped1, oneshot, looped2, arrowsVisible;
         bool operator==(const Controls&) const = default;
     };
     static constexpr Controls kIdle{true, false, true, true, true, false};
+    // Ended by itself: stop stays enabled, so pressing it shows the message once more.
+    static constexpr Controls kOneShotEnded{true, true, true, true, true, false};
+    static inline const Names kModes = {"looped2", "oneshot", "looped1"};
+    static inline const Names kSentence = {"thats", "one1",    "small", "step1", "for1",
+                                           "man",   "silence", "one2",  "giant", "leap",
+                                           "for2",  "mankind", "beep"};
+
+    // The hold after each clip's Play, the same in every mode.
+    static inline const std::map<std::string, double> kStepMs = {
+        {"thats", 210}, {"one1", 580},     {"small", 440}, {"step1", 420}, {"for1", 210},
+        {"man", 600},   {"silence", 2840}, {"one2", 1100}, {"giant", 410}, {"leap", 330},
+        {"for2", 190},  {"mankind", 1260}, {"beep", 270}};
 
     std::shared_ptr<RecordingPlayer> player = std::make_shared<RecordingPlayer>(loop.clock());
     FakeStore store{player};
     SoundBank sounds{[this] { return &store; }};
-    std::vector<std::string> uncaught;
-    Application application{[] {}};
-    Window1& window = Window1::Instance(application, runtime, sounds, MenuBar1::Instance());
+    Startup startup{runtime, sounds, [] {}};
+    Window1& window = Open(startup);
     const double t0 = loop.Now();
+    std::vector<std::string> uncaught;
 
+    // The start-up steps up to the event loop: the App with its About handler, the window.
+    static Window1& Open(Startup& startup) {
+        startup._NewAppInstance();
+        startup._ApplicationAddMenuHandlers();
+        startup._MakeDefaultView();
+        return *startup.DefaultWindow();
+    }
     void SetUp() override {
         loop.scheduler().SetUncaughtHandler(
             [this](const std::string& job, std::exception_ptr) { uncaught.push_back(job); });
     }
+    void TearDown() override { EXPECT_TRUE(uncaught.empty()) << uncaught.front(); }
 
+    bool Enabled(const std::string& name) const { return window.Find<RectControl>(name).Enabled(); }
     void Select(const std::string& mode) { window.Find<RadioButton>(mode).SetValue(true); }
     void Click(const std::string& button) { window.Find<PushButton>(button).Push(); }
     // Presses start and lets the thread get the processor.
@@ -63,60 +74,48 @@ class PerformanceTest : public ::testing::Test, protected TestRuntime {
         Click("play");
         loop.RunUntilIdle();
     }
-    double Since(double us) const { return loop.Now() - t0 - us; }
-
-    Controls State() const {
-        return {window.Find<PushButton>("play").Enabled(),
-                window.Find<PushButton>("stop").Enabled(),
-                window.Find<RadioButton>("looped1").Enabled(),
-                window.Find<RadioButton>("oneshot").Enabled(),
-                window.Find<RadioButton>("looped2").Enabled(),
-                window.Find<ChasingArrows>("ChasingArrows1").Visible()};
-    }
-    // A performing state: everything off but stop, the running mode's button and the arrows.
-    static Controls Performing(const std::string& mode) {
-        return {false, true, mode == "looped1", mode == "oneshot", mode == "looped2", true};
+    static std::string ThreadOf(const std::string& mode) {
+        return mode == "looped2" ? "Class11" : mode == "oneshot" ? "Class21" : "Class31";
     }
     bool Running(const std::string& thread) const {
         return window.Find<Thread>(thread).IsRunning();
     }
+    Controls State() const {
+        return {Enabled("play"),    Enabled("stop"),
+                Enabled("looped1"), Enabled("oneshot"),
+                Enabled("looped2"), window.Find<ChasingArrows>("ChasingArrows1").Visible()};
+    }
+    // Everything off but stop, the running mode's button and the arrows.
+    static Controls Performing(const std::string& mode) {
+        return {false, true, mode == "looped1", mode == "oneshot", mode == "looped2", true};
+    }
 
     std::vector<Heard> HeardSoFar() const {
         std::vector<Heard> heard;
-        for (const auto& p : player->played) {
-            heard.push_back({ClipName(store.NumberOf(p.clip)), p.volume, p.atUs - t0});
+        for (const auto& p : player->played) {  // Clips() is in resource number order
+            heard.emplace_back(SoundBank::Clips()[store.NumberOf(p.clip) - 168].name, p.atUs - t0);
         }
         return heard;
     }
-    std::vector<std::string> ClipsHeard() const {
-        std::vector<std::string> names;
+    Names ClipsHeard() const {
+        Names names;
         for (const Heard& h : HeardSoFar()) {
-            names.push_back(h.clip);
+            names.push_back(h.first);
         }
         return names;
     }
-    static std::string ClipName(int number) {
-        for (const SoundBank::Clip& c : SoundBank::Clips()) {
-            if (c.number == number) {
-                return c.name;
-            }
+    // The clips back to back, one step apart, from the given time.
+    static std::vector<Heard> OneStepApart(const Names& clips, double at = 0) {
+        std::vector<Heard> heard;
+        for (const auto& clip : clips) {
+            heard.emplace_back(clip, at);
+            at += kStepMs.at(clip) * 1000;
         }
-        return "?";
-    }
-    static double Step(const std::string& clip) {
-        for (const SoundBank::Clip& c : SoundBank::Clips()) {
-            if (clip == c.name) {
-                return StepLengthUs(c.getter);
-            }
-        }
-        return -1;
+        return heard;
     }
     std::size_t DonationMessages() const {
-        std::size_t n = 0;
-        for (const auto& text : boxes.texts()) {
-            n += text == DonationMessage();
-        }
-        return n;
+        const auto texts = boxes.texts();
+        return std::count(texts.begin(), texts.end(), DonationMessage());
     }
 };
 

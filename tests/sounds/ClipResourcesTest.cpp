@@ -11,31 +11,22 @@ namespace {
 
 // The recorded clips as the program carries them: compiled-in resources, decoded to mono at
 // the output rate.
-class ClipResourcesTest : public ::testing::Test {
-  protected:
+TEST(ClipResourcesTest, TheThirteenClipsDecodeFromTheCompiledInResources) {
     testing::VirtualClock clock;
     std::ostringstream log;
-    std::unique_ptr<SoundSystem> system = SoundSystem::Open(
+    const auto system = SoundSystem::Open(
         clock, [](Mixer& mixer, std::string&) { return std::make_unique<OfflineOutput>(mixer, 0); },
         ReadClipResource, log);
-    SoundBank bank{[this] { return &system->resources(); }};
-};
-
-TEST_F(ClipResourcesTest, EveryClipDecodesFromTheCompiledInResources) {
+    SoundBank bank{[&] { return &system->resources(); }};
     for (const SoundBank::Clip& clip : SoundBank::Clips()) {
         Sound* sound = (bank.*clip.getter)();
         ASSERT_NE(sound, nullptr) << clip.name;
         EXPECT_EQ(sound->clip()->sampleRate, SoundEngine::kOutputRate) << clip.name;
         EXPECT_GT(sound->clip()->samples.size(), 4800u) << clip.name;  // over 0.1 s
     }
-}
-
-TEST_F(ClipResourcesTest, ThePauseLastsItsStepAndTheBeepIsShorterThanItsStep) {
+    // The pause lasts its step; the beep is shorter than its step.
     EXPECT_NEAR(static_cast<double>(bank.silence()->clip()->samples.size()) / 48000, 2.84, 0.01);
     EXPECT_LT(static_cast<double>(bank.beep()->clip()->samples.size()) / 48000, 0.27);
-}
-
-TEST_F(ClipResourcesTest, NumbersOutsideTheBankHaveNoClip) {
     EXPECT_EQ(system->resources().GetSound(167), nullptr);
     EXPECT_EQ(system->resources().GetSound(181), nullptr);
 }

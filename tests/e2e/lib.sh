@@ -131,7 +131,10 @@ EOF
 
 # How often a playing stream ran dry: the machine did not run the app's output (or the server)
 # in time, and the server played silence in the middle of the sound.
-output_underruns() { grep -cE 'Implicit underrun|Underrun (of|on) ' "$E2E_PULSE_LOG" 2> /dev/null; }
+output_underruns() {
+    [[ -f ${E2E_PULSE_LOG:-} ]] || { echo 0; return; }
+    grep -cE 'Implicit underrun|Underrun (of|on) ' "$E2E_PULSE_LOG"
+}
 
 sound_server_alive() { [[ -n ${E2E_PULSE:-} ]] && kill -0 "$E2E_PULSE" 2>/dev/null; }
 

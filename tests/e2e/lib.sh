@@ -190,6 +190,10 @@ launch_app() {
     e2e_log "app started (pid $E2E_APP)"
 }
 
+# app_complaints STDERR_FILE : what the app wrote to stderr, less the sound library's notices
+# that it recovered from an underrun (a busy machine, not the app, causes those).
+app_complaints() { grep -v 'snd_pcm_recover) underrun occurred$' "$1"; }
+
 app_alive() { kill -0 "$E2E_APP" 2>/dev/null; }
 
 # Visible top-level windows titled like the app's; its main window and its message boxes.

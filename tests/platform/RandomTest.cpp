@@ -5,19 +5,12 @@
 #include <array>
 #include <vector>
 
+#include "support/Statistics.h"
+
 namespace lark {
 namespace {
 
-// Chi-square statistic of observed counts against a uniform expectation.
-template <std::size_t N>
-double ChiSquare(const std::array<int, N>& counts, int total) {
-    const double expected = static_cast<double>(total) / N;
-    double chi = 0;
-    for (int c : counts) {
-        chi += (c - expected) * (c - expected) / expected;
-    }
-    return chi;
-}
+using testing::ChiSquareUniform;
 
 // One draw from each new object, as the performances draw.
 TEST(RandomTest, FreshObjectsGiveUniformIndependentDrawsIncludingBothBounds) {
@@ -34,8 +27,8 @@ TEST(RandomTest, FreshObjectsGiveUniformIndependentDrawsIncludingBothBounds) {
         ++pairs[a * 13 + b];
     }
     // 0.999 quantiles: 32.9 for 12 degrees of freedom, about 231 for 168.
-    EXPECT_LT(ChiSquare(counts, kDraws), 32.9);
-    EXPECT_LT(ChiSquare(pairs, kDraws), 231.0);
+    EXPECT_LT(ChiSquareUniform(counts), 32.9);
+    EXPECT_LT(ChiSquareUniform(pairs), 231.0);
 }
 
 TEST(RandomTest, TheSameKeyRepeatsAndDifferentKeysDiffer) {

@@ -68,8 +68,9 @@ poll() {
     done
 }
 
-# Starts Xvfb in a runtime directory of its own, on a display number picked at random well
-# above the ones people and other tools usually take; sets DISPLAY once it takes connections.
+# Starts Xvfb (a 1024x768 screen, Xvfb's default) in a runtime directory of its own, on a
+# display number picked at random well above the ones people and other tools usually take;
+# sets DISPLAY once it takes connections.
 # -noreset: by default the server resets when its last client leaves, and refuses the next
 # one (an app started just then) while it does.
 start_x() {
@@ -78,7 +79,7 @@ start_x() {
     for attempt in 1 2 3 4 5; do
         n=$((100 + RANDOM % 800))
         [[ -e /tmp/.X$n-lock ]] && continue
-        HOME=$dir XDG_RUNTIME_DIR=$dir Xvfb ":$n" -noreset -nolisten tcp -screen 0 640x480x24 \
+        HOME=$dir XDG_RUNTIME_DIR=$dir Xvfb ":$n" -noreset -nolisten tcp -screen 0 1024x768x24 \
             2> "$dir/xvfb.log" &
         E2E_XVFB=$!
         e2e_track "$E2E_XVFB"
@@ -175,11 +176,12 @@ stop_recorder() {
 
 # launch_app BINARY STDERR_FILE : starts the app as a user would, with a clean environment
 # holding nothing but the session basics, the display and the sound server's address (and
-# the sanitizers' settings when the build has them).
+# what a test sets of the sanitizers, the screen scale and the session and accessibility buses).
 launch_app() {
     local home v vars=()
     home=$(mktemp -d "$E2E_TMP/home.XXXXXX")
-    for v in ASAN_OPTIONS UBSAN_OPTIONS TSAN_OPTIONS LSAN_OPTIONS; do
+    for v in ASAN_OPTIONS UBSAN_OPTIONS TSAN_OPTIONS LSAN_OPTIONS QT_SCALE_FACTOR \
+        DBUS_SESSION_BUS_ADDRESS AT_SPI_BUS_ADDRESS QT_LINUX_ACCESSIBILITY_ALWAYS_ON; do
         [[ -n ${!v:-} ]] && vars+=("$v=${!v}")
     done
     env -i PATH=/usr/bin:/bin HOME="$home" XDG_RUNTIME_DIR="$home" LANG=C.UTF-8 \
@@ -207,7 +209,7 @@ find_main_window() {
 }
 
 # Sets E2E_WIN, the main window, and E2E_X0/E2E_Y0, the content area's origin in it: the
-# content area is the bottom 300 rows, below the menu bar when the bar is in the window.
+# content area is the bottom 300 rows (times E2E_SCALE), below the menu bar.
 wait_main_window() {
     poll "${1:-10}" find_main_window || {
         e2e_fail "no window titled \"$E2E_TITLE\""
@@ -217,8 +219,11 @@ wait_main_window() {
     geo=$(xdotool getwindowgeometry --shell "$E2E_WIN")
     E2E_WIN_W=$(sed -n 's/^WIDTH=//p' <<< "$geo")
     E2E_WIN_H=$(sed -n 's/^HEIGHT=//p' <<< "$geo")
-    E2E_X0=$((E2E_WIN_W - E2E_CONTENT_W))
-    E2E_Y0=$((E2E_WIN_H - E2E_CONTENT_H))
+    # Under QT_SCALE_FACTOR the window is that many device pixels a logical one.
+    E2E_SCALE=$((E2E_WIN_W / E2E_CONTENT_W))
+    ((E2E_SCALE >= 1)) || E2E_SCALE=1
+    E2E_X0=$((E2E_WIN_W - E2E_CONTENT_W * E2E_SCALE))
+    E2E_Y0=$((E2E_WIN_H - E2E_CONTENT_H * E2E_SCALE))
     e2e_log "main window $E2E_WIN, ${E2E_WIN_W}x$E2E_WIN_H"
 }
 
@@ -246,9 +251,10 @@ dismiss_message_box() {
     }
 }
 
-# click X Y : a left click at a point of the content area.
+# click X Y : a left click at a point of the content area, in its own (logical) pixels.
 click() {
-    xdotool mousemove --window "$E2E_WIN" $((E2E_X0 + $1)) $((E2E_Y0 + $2)) click 1
+    xdotool mousemove --window "$E2E_WIN" $((E2E_X0 + $1 * E2E_SCALE)) \
+        $((E2E_Y0 + $2 * E2E_SCALE)) click 1
     sleep 0.05
 }
 # Centres of the controls, from their geometry in the content area.

@@ -5,7 +5,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QMessageBox>
+#include <QScreen>
+#include <QTest>
 #include <QWidget>
 
 #include "platform/QtMessageBoxes.h"
@@ -65,6 +68,10 @@ bool SpinUntil(Pred pred) {
     return pred();
 }
 
+// Longer than any box's line, with a word (an address) that must not break.
+const QString kLongText = QStringLiteral("short line\n") + QString("many words ").repeated(60) +
+                          QStringLiteral("\nlarkspool.example.org/qvweb/qvpayment.html\nend");
+
 // The real boxes on Qt's event loop, with the real driver: a timed wait long enough to arm its
 // timer, then a box.
 TEST(QtMsgBoxTest, OnTheRealLoopAWaitEndsOnTimeAndAWindowModalBoxResumesTheJob) {
@@ -83,16 +90,26 @@ TEST(QtMsgBoxTest, OnTheRealLoopAWaitEndsOnTimeAndAWindowModalBoxResumesTheJob) 
     scheduler.Start("msg", Invoke([&]() -> Task<> {
                         co_await scheduler.Yield(deadline);
                         woke = clock.Microseconds();
-                        co_await MsgBoxAwaiter(scheduler, boxes, "line 1\nline 2");
+                        co_await MsgBoxAwaiter(scheduler, boxes, kLongText.toStdString());
                         done = true;
                     }));
     ASSERT_TRUE(SpinUntil([&] { return window.findChild<QMessageBox*>() != nullptr; }));
     EXPECT_GE(woke, deadline);
     auto* box = window.findChild<QMessageBox*>();
-    EXPECT_EQ(box->text(), "line 1\nline 2");
+    EXPECT_EQ(box->text(), kLongText);
     EXPECT_EQ(box->windowModality(), Qt::WindowModal);
     EXPECT_EQ(box->parentWidget(), &window);
-    box->button(QMessageBox::Ok)->click();
+
+    // Shown whole: the label as tall as its wrapped text needs, no word broken, on the screen.
+    ASSERT_TRUE(SpinUntil([&] { return box->isVisible(); }));
+    const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_GE(label->height(), label->heightForWidth(label->width()));
+    EXPECT_GE(label->width(),
+              label->fontMetrics().horizontalAdvance("larkspool.example.org/qvweb/qvpayment.html"));
+    EXPECT_TRUE(box->screen()->availableGeometry().contains(box->frameGeometry()));
+
+    QTest::keyClick(box, Qt::Key_Escape);
     EXPECT_TRUE(SpinUntil([&] { return done; }));
 }
 

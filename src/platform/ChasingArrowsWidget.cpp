@@ -1,12 +1,29 @@
 #include "platform/ChasingArrowsWidget.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QPainter>
 #include <QPainterPath>
 #include <QtMath>
 
 namespace lark {
 
+namespace {
+
+// A screen reader announces the indicator as an animation, shown only while it turns.
+QAccessibleInterface* ArrowsAccessible(const QString&, QObject* object) {
+    auto* arrows = dynamic_cast<ChasingArrowsWidget*>(object);
+    return arrows ? new QAccessibleWidget(arrows, QAccessible::Animation) : nullptr;
+}
+
+}  // namespace
+
 ChasingArrowsWidget::ChasingArrowsWidget(QWidget* parent) : QWidget(parent) {
+    static const bool accessibleInstalled = [] {
+        QAccessible::installFactory(ArrowsAccessible);
+        return true;
+    }();
+    (void)accessibleInstalled;
     timer_.setInterval(kStepMs);
     connect(&timer_, &QTimer::timeout, this, [this] {
         phase_ = (phase_ + 1) % kSteps;

@@ -239,7 +239,9 @@ bool CaptionedControl::SetStyleProperty(std::uint16_t fontIndex, std::uint16_t i
 
 PushButton::PushButton(const ControlContext& context)
     : CaptionedControl(*new QPushButton(&context.parent)), scheduler_(context.scheduler) {
-    pushButton().setAutoDefault(false);
+    // Enter on the focused button clicks it, as Space does; outside a dialog this makes no
+    // button the window's default.
+    pushButton().setAutoDefault(true);
     QObject::connect(&pushButton(), &QPushButton::clicked, &pushButton(), [this] { Push(); });
 }
 
@@ -337,7 +339,7 @@ void RadioButton::SetProperty(std::uint16_t index, const PropertyValue& value) {
 
 ChasingArrows::ChasingArrows(const ControlContext& context)
     : RectControl(*new ChasingArrowsWidget(&context.parent)) {
-    widget().setAccessibleName(QStringLiteral("busy"));
+    widget().setAccessibleName(QStringLiteral("performance playing"));
 }
 
 ChasingArrowsWidget& ChasingArrows::arrows() const {

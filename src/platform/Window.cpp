@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStyle>
+#include <algorithm>
 #include <stdexcept>
 
 #include "platform/Application.h"
@@ -247,6 +248,7 @@ void Window::UpdateSize() {
 
 void Window::FinishConstruction() {
     built_ = true;
+    OrderFocusByPosition();
     if (!visible_) {
         return;
     }
@@ -256,6 +258,22 @@ void Window::FinishConstruction() {
                                         screen->availableGeometry()));
     }
     fullScreen_ ? showFullScreen() : show();
+}
+
+// Tab follows reading order, top to bottom and left to right, not the order of creation.
+void Window::OrderFocusByPosition() {
+    QList<QWidget*> controls;
+    for (QWidget* child : content_->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (child->focusPolicy() & Qt::TabFocus) {
+            controls.append(child);
+        }
+    }
+    std::stable_sort(controls.begin(), controls.end(), [](const QWidget* a, const QWidget* b) {
+        return std::pair(a->y(), a->x()) < std::pair(b->y(), b->x());
+    });
+    for (qsizetype i = 1; i < controls.size(); ++i) {
+        QWidget::setTabOrder(controls[i - 1], controls[i]);
+    }
 }
 
 void Window::closeEvent(QCloseEvent* event) {

@@ -115,6 +115,7 @@ class Window : public QMainWindow, public LayoutTarget {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    void OrderFocusByPosition();
     void UpdateFlags();
     void UpdateSize();
     void RenderMenuBar();

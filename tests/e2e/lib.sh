@@ -22,6 +22,9 @@ e2e_begin() {
     : > "$E2E_LOG"
     E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/lark-e2e.XXXXXX")
     E2E_PIDS=()
+    # No session bus unless a test starts one: with none named, D-Bus clients on the display
+    # would launch one of their own that outlives the test.
+    export DBUS_SESSION_BUS_ADDRESS=unix:path=$E2E_TMP/no-session-bus
     trap e2e_teardown EXIT
     trap 'exit 130' INT TERM
 }
@@ -99,6 +102,25 @@ start_x() {
 x_ready() {
     kill -0 "$E2E_XVFB" 2> /dev/null || return 2
     xdpyinfo -display "$1" > /dev/null 2>&1
+}
+
+# A private session bus with the accessibility bus on it, as a desktop session has; sets
+# DBUS_SESSION_BUS_ADDRESS. The accessibility registry starts on demand.
+start_accessibility_bus() {
+    local dir
+    dir=$(mktemp -d "$E2E_TMP/a11y.XXXXXX")
+    eval "$(HOME=$dir XDG_RUNTIME_DIR=$dir dbus-launch --sh-syntax)"
+    export DBUS_SESSION_BUS_ADDRESS
+    e2e_track "$DBUS_SESSION_BUS_PID"
+    HOME=$dir XDG_RUNTIME_DIR=$dir /usr/libexec/at-spi-bus-launcher --launch-immediately \
+        > "$dir/bus.log" 2>&1 &
+    e2e_track $!
+    poll 10 dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus \
+        org.a11y.Bus.GetAddress > /dev/null || {
+        e2e_fail "the accessibility bus did not start"
+        return 1
+    }
+    e2e_log "accessibility bus on $DBUS_SESSION_BUS_ADDRESS"
 }
 
 pulse_ready() { pactl info > /dev/null 2>&1; }

@@ -159,7 +159,7 @@ TEST_F(WindowTest, ControlAndWindowPropertiesReachTheirWidgets) {
     EXPECT_TRUE(busy.IsAnimating());
     busy.SetVisible(false);
     EXPECT_FALSE(busy.IsAnimating());
-    EXPECT_EQ(busy.Widget().accessibleName(), "busy");
+    EXPECT_EQ(busy.Widget().accessibleName(), "performance playing");
 }
 
 TEST_F(WindowTest, MenusAreRenderedInModelOrderWithPortableShortcuts) {

@@ -1,4 +1,6 @@
 // The transport and the three modes, as the user drives them.
+#include <QApplication>
+#include <QTest>
 #include <optional>
 #include <sstream>
 
@@ -130,6 +132,141 @@ TEST_F(TransportTest, StopRestoresIdleAtOnceKillsEveryModeAndWaitsOnItsMessage) 
     loop.RunUntilIdle();
     EXPECT_EQ(loop.scheduler().JobCount(), 0u);
     EXPECT_TRUE(window.Find<RadioButton>("looped2").Value()) << "the mode choice is kept";
+}
+
+TEST_F(TransportTest, EachActionChangesTheControlsInItsOwnOrderAndAKillEndsNone) {
+    const Names shown = {"ChasingArrows1 shown", "stop on", "play off"};  // start, then the run's
+    struct Case {
+        const char* mode;
+        Names start;  // the rest of the run's start actions
+        Names stop;   // the running mode's own button is enabled already
+    };
+    ControlChanges changes{window};
+    for (const Case& c :
+         {Case{"looped2",
+               {"oneshot off", "looped1 off"},
+               {"stop off", "play on", "looped1 on", "oneshot on", "ChasingArrows1 hidden"}},
+          Case{"oneshot",
+               {"looped2 off", "looped1 off"},
+               {"stop off", "play on", "looped1 on", "looped2 on", "ChasingArrows1 hidden"}},
+          Case{"looped1",
+               {"looped2 off", "oneshot off"},
+               {"stop off", "play on", "looped2 on", "oneshot on", "ChasingArrows1 hidden"}}}) {
+        SCOPED_TRACE(c.mode);
+        Names start = shown;
+        start.insert(start.end(), c.start.begin(), c.start.end());
+        Start(c.mode);
+        EXPECT_EQ(changes.Take(), start);
+        loop.RunFor(1'500'000);
+        Click("stop");
+        loop.RunFor(30'000'000);
+        EXPECT_EQ(changes.Take(), c.stop);
+    }
+
+    // Ended by themselves: one shot after its pause (stop stays on); looped 1 at the end of its
+    // cycle once stop is found off.
+    random.Append(Draws(12, 0));
+    Start("oneshot");
+    changes.Take();
+    loop.RunFor(20'000'000);
+    EXPECT_EQ(changes.Take(),
+              (Names{"looped2 on", "looped1 on", "play on", "ChasingArrows1 hidden"}));
+    Click("stop");
+    loop.RunUntilIdle();
+    EXPECT_EQ(changes.Take(), Names{"stop off"});
+
+    Start("looped1");
+    changes.Take();
+    window.Find<PushButton>("stop").SetEnabled(false);
+    loop.RunFor(30'000'000);
+    EXPECT_EQ(changes.Take(),
+              (Names{"stop off", "looped2 on", "play on", "oneshot on", "ChasingArrows1 hidden"}));
+}
+
+// Real key events, as the keyboard gives them, to the active window.
+class KeyboardTest : public ModesTest {
+  protected:
+    void SetUp() override {
+        ModesTest::SetUp();
+        QApplication::setActiveWindow(&window);
+    }
+    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QWidget* target = QApplication::focusWidget() ? QApplication::focusWidget() : &window;
+        QTest::keyClick(target, static_cast<Qt::Key>(key), modifiers);
+    }
+    std::string Focused() const {
+        const QWidget* focus = QApplication::focusWidget();
+        return focus ? focus->objectName().toStdString() : "";
+    }
+};
+
+TEST_F(KeyboardTest, TabArrowsSpaceAndEnterDoWhatTheMouseDoes) {
+    // Tab in reading order: the mode group (at its chosen button), start; stop while greyed is
+    // skipped.
+    Names tabs;
+    for (int i = 0; i < 3; ++i) {
+        Key(Qt::Key_Tab);
+        tabs.push_back(Focused());
+    }
+    EXPECT_EQ(tabs, (Names{"looped1", "play", "looped1"}));
+    // Arrows move the choice within the group, by where the buttons stand.
+    Names moves;
+    for (int key : {Qt::Key_Right, Qt::Key_Down, Qt::Key_Up, Qt::Key_Right}) {
+        Key(key);
+        moves.push_back(Focused());
+    }
+    EXPECT_EQ(moves, (Names{"oneshot", "looped2", "looped1", "oneshot"}));
+    EXPECT_TRUE(window.Find<RadioButton>("oneshot").Value());
+    EXPECT_FALSE(window.Find<RadioButton>("looped1").Value());
+
+    Key(Qt::Key_Tab);
+    ASSERT_EQ(Focused(), "play");
+    Key(Qt::Key_Return);
+    EXPECT_TRUE(Running("Class21"));
+    loop.RunFor(1'000'000);
+    EXPECT_EQ(Focused(), "stop") << "greying start passes the focus on";
+    Key(Qt::Key_Space);
+    loop.RunUntilIdle();
+    EXPECT_FALSE(Running("Class21"));
+    EXPECT_EQ(State(), kIdle);
+    EXPECT_EQ(DonationMessages(), 1u);
+
+    Key(Qt::Key_Tab);
+    ASSERT_EQ(Focused(), "play");
+    Key(Qt::Key_Space);
+    EXPECT_TRUE(Running("Class21"));
+}
+
+TEST_F(KeyboardTest, EditShortcutsChangeNothingAndQuitRunsNothingOfOurOwn) {
+    ControlChanges changes{window};
+    const auto typeEditKeys = [&] {
+        for (int key : {Qt::Key_Z, Qt::Key_X, Qt::Key_C, Qt::Key_V}) {
+            Key(key, Qt::ControlModifier);
+        }
+        loop.RunUntilIdle();
+    };
+    typeEditKeys();
+    EXPECT_EQ(changes.Take(), Names{});
+    EXPECT_EQ(loop.scheduler().JobCount(), 0u);
+
+    random.Append({7});
+    Start("looped2");
+    loop.RunFor(1'000'000);
+    changes.Take();
+    typeEditKeys();
+    loop.RunFor(2'000'000);
+    EXPECT_EQ(changes.Take(), Names{});
+    EXPECT_EQ(State(), Performing("looped2"));
+    EXPECT_EQ(ClipsHeard().size(), 2u) << "silence's step, then the next draw";
+    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_EQ(quits, 0);
+
+    Key(Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(quits, 1);
+    loop.RunUntilIdle();
+    EXPECT_EQ(changes.Take(), Names{});
+    EXPECT_TRUE(boxes.shown().empty());
+    EXPECT_TRUE(Running("Class11")) << "nothing of ours stops it on the way out";
 }
 
 TEST_F(TransportTest, AMissingClipEndsThePerformanceWithAnErrorAndTheAppGoesOn) {

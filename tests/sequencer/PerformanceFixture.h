@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QEvent>
+#include <QObject>
+#include <QWidget>
 #include <algorithm>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/App.h"
@@ -20,6 +24,35 @@ namespace lark::testing {
 
 using Draws = std::vector<std::int32_t>;
 using Names = std::vector<std::string>;
+
+// Every change of a control's Enabled or Visible state, in order, as its widget saw it.
+class ControlChanges final : public QObject {
+  public:
+    explicit ControlChanges(const Window& window) {
+        for (const char* name :
+             {"play", "stop", "looped1", "oneshot", "looped2", "ChasingArrows1"}) {
+            window.Find<RectControl>(name).Widget().installEventFilter(this);
+        }
+    }
+    std::vector<std::string> Take() { return std::exchange(changes_, {}); }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        const std::string name = watched->objectName().toStdString();
+        if (event->type() == QEvent::EnabledChange) {
+            changes_.push_back(name +
+                               (static_cast<QWidget*>(watched)->isEnabled() ? " on" : " off"));
+        } else if (event->type() == QEvent::ShowToParent) {
+            changes_.push_back(name + " shown");
+        } else if (event->type() == QEvent::HideToParent) {
+            changes_.push_back(name + " hidden");
+        }
+        return false;
+    }
+
+  private:
+    std::vector<std::string> changes_;
+};
 
 // The started-up application and its window, in virtual time, with scripted draws, recorded
 // message boxes and recorded Plays.
@@ -47,7 +80,8 @@ class PerformanceTest : public ::testing::Test, protected TestRuntime {
     std::shared_ptr<RecordingPlayer> player = std::make_shared<RecordingPlayer>(loop.clock());
     FakeStore store{player};
     SoundBank sounds{[this] { return &store; }};
-    Startup startup{runtime, sounds, [] {}};
+    int quits = 0;
+    Startup startup{runtime, sounds, [this] { ++quits; }};
     Window1& window = Open(startup);
     const double t0 = loop.Now();
     std::vector<std::string> uncaught;

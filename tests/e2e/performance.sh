@@ -36,7 +36,6 @@ scenario() {
     wait_message_box $ONE_SHOT_WAIT || e2e_fail "no message after the one shot performance" ||
         return 1
     mark oneshot_message
-    screenshot "$art/message.png"
     dismiss_message_box || return 1
 
     click_looped2

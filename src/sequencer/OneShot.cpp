@@ -3,7 +3,7 @@
 #include "platform/Controls.h"
 #include "sequencer/EventTags.h"
 #include "sequencer/PlayEvent.h"
-#include "window/DonationMessage.h"
+#include "sequencer/DonationMessage.h"
 #include "window/Window1.h"
 
 namespace lark {

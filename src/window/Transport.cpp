@@ -1,7 +1,7 @@
 // The start and stop buttons. The mode threads set the performing states themselves when
 // they first run; these handlers only start them and restore the idle states.
 #include "platform/Controls.h"
-#include "window/DonationMessage.h"
+#include "sequencer/DonationMessage.h"
 #include "window/Window1.h"
 
 namespace lark {

@@ -14,7 +14,7 @@
 #include "sequencer/PlayEvent.h"
 #include "sounds/SoundBank.h"
 #include "support/TestRuntime.h"
-#include "window/DonationMessage.h"
+#include "sequencer/DonationMessage.h"
 #include "window/Window1.h"
 
 namespace lark {

@@ -17,7 +17,7 @@
 #include "sounds/SoundBank.h"
 #include "support/FakeSounds.h"
 #include "support/TestRuntime.h"
-#include "window/DonationMessage.h"
+#include "sequencer/DonationMessage.h"
 #include "window/Window1.h"
 
 namespace lark::testing {

@@ -1,4 +1,4 @@
-#include "window/DonationMessage.h"
+#include "sequencer/DonationMessage.h"
 
 #include "platform/MessageBox.h"
 

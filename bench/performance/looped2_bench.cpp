@@ -60,7 +60,7 @@ class RecordedClips final : public ResourceFork {
             return nullptr;
         }
         auto clip = DecodeClip(*bytes, 48000);
-        stepOf[clip.get()] = StepLengthUs(SoundBank::Clips()[number - 168].getter);
+        stepOf[clip.get()] = EventFor(SoundBank::Clips()[number - 168].getter).stepUs;
         return std::make_shared<Sound>(std::move(clip), player_);
     }
     std::map<const ClipData*, double> stepOf;

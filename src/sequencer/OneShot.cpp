@@ -1,10 +1,9 @@
 // One shot: every event once, in a random order, then a pause, and the performance ends by
 // itself with the donation message.
-#include "platform/Controls.h"
-#include "sequencer/EventTags.h"
-#include "sequencer/PlayEvent.h"
 #include "sequencer/DonationMessage.h"
-#include "window/Window1.h"
+#include "sequencer/DrawnOrder.h"
+#include "sequencer/Modes.h"
+#include "sequencer/PlayEvent.h"
 
 namespace lark {
 
@@ -12,24 +11,25 @@ namespace {
 constexpr double kFinalPauseUs = 2'000'000;
 }
 
-Task<> Window1::Class21_Run() {
-    Find<PushButton>("stop").SetEnabled(true);
-    Find<PushButton>("play").SetEnabled(false);
-    Find<RadioButton>("looped2").SetEnabled(false);
-    Find<RadioButton>("looped1").SetEnabled(false);
+Task<> OneShot(Runtime& runtime, SoundBank& sounds, Stage& stage) {
+    using B = Stage::Button;
+    stage.SetButtonEnabled(B::stop, true);
+    stage.SetButtonEnabled(B::play, false);
+    stage.SetButtonEnabled(B::looped2, false);
+    stage.SetButtonEnabled(B::looped1, false);
 
-    co_await PlayInDrawnOrder(runtime_, sounds_, kTaggedEvents);
+    co_await PlayInDrawnOrder(runtime, sounds, kEvents);
 
-    co_await WaitSince(runtime_, runtime_.Microseconds(), kFinalPauseUs);
+    co_await WaitSince(runtime, runtime.Microseconds(), kFinalPauseUs);
 
     // Stop stays enabled: pressing it later shows the message once more.
-    Find<RadioButton>("looped2").SetEnabled(true);
-    Find<RadioButton>("looped1").SetEnabled(true);
-    Find<PushButton>("play").SetEnabled(true);
-    Find<RadioButton>("oneshot").SetEnabled(true);
-    Find<ChasingArrows>("ChasingArrows1").SetVisible(false);
+    stage.SetButtonEnabled(B::looped2, true);
+    stage.SetButtonEnabled(B::looped1, true);
+    stage.SetButtonEnabled(B::play, true);
+    stage.SetButtonEnabled(B::oneshot, true);
+    stage.HideBusyIndicator();
 
-    co_await runtime_.MsgBox(DonationMessage());
+    co_await runtime.MsgBox(DonationMessage());
 }
 
 }  // namespace lark

@@ -7,39 +7,28 @@
 
 namespace lark {
 
-double StepLengthUs(EventGetter event) {
-    struct Step {
-        EventGetter event;
-        double lengthUs;
-    };
-    static constexpr Step kSteps[] = {
-        {&SoundBank::thats, 210000},    {&SoundBank::one1, 580000},  {&SoundBank::small, 440000},
-        {&SoundBank::step1, 420000},    {&SoundBank::for1, 210000},  {&SoundBank::man, 600000},
-        {&SoundBank::silence, 2840000}, {&SoundBank::one2, 1100000}, {&SoundBank::giant, 410000},
-        {&SoundBank::leap, 330000},     {&SoundBank::for2, 190000},  {&SoundBank::mankind, 1260000},
-        {&SoundBank::beep, 270000},
-    };
-    for (const Step& step : kSteps) {
-        if (step.event == event) {
-            return step.lengthUs;
+const Event& EventFor(SoundBank::Getter clip) {
+    for (const Event& event : kEvents) {
+        if (event.clip == clip) {
+            return event;
         }
     }
     throw std::invalid_argument("not one of the thirteen events");
 }
 
-Task<double> PlayEvent(Runtime& runtime, SoundBank& sounds, EventGetter event) {
-    Sound* clip = (sounds.*event)();
+Task<double> PlayEvent(Runtime& runtime, SoundBank& sounds, const Event& event) {
+    Sound* clip = (sounds.*event.clip)();
     if (!clip) {
-        const SoundBank::Clip* known = SoundBank::Find(event);
+        const SoundBank::Clip* known = SoundBank::Find(event.clip);
         throw NilObjectException(known ? std::string("clip ") + known->name + " (sound resource " +
                                              std::to_string(known->number) + ")"
                                        : std::string("clip"));
     }
     clip->SetVolume(100);
     // Fetched again: the bank hands back the same clip, with the volume just set.
-    (sounds.*event)()->Play();
+    (sounds.*event.clip)()->Play();
     const double start = runtime.Microseconds();
-    co_await WaitSince(runtime, start, StepLengthUs(event));
+    co_await WaitSince(runtime, start, event.stepUs);
     co_return start;
 }
 

@@ -4,27 +4,43 @@
 
 namespace lark {
 
+namespace {
+
+// The one table of the clips: getter, name and resource number, in number order.
+constexpr std::array<SoundBank::Clip, 13> kClips = {{
+    {&SoundBank::beep, "beep", 168},
+    {&SoundBank::for1, "for1", 169},
+    {&SoundBank::for2, "for2", 170},
+    {&SoundBank::giant, "giant", 171},
+    {&SoundBank::leap, "leap", 172},
+    {&SoundBank::man, "man", 173},
+    {&SoundBank::mankind, "mankind", 174},
+    {&SoundBank::one1, "one1", 175},
+    {&SoundBank::one2, "one2", 176},
+    {&SoundBank::silence, "silence", 177},
+    {&SoundBank::small, "small", 178},
+    {&SoundBank::step1, "step1", 179},
+    {&SoundBank::thats, "thats", 180},
+}};
+
+// A getter's row, found when the program is compiled.
+template <SoundBank::Getter getter>
+constexpr std::size_t kRow = [] {
+    std::size_t row = 0;
+    while (kClips[row].getter != getter) {
+        ++row;
+    }
+    return row;
+}();
+
+}  // namespace
+
 const std::array<SoundBank::Clip, 13>& SoundBank::Clips() {
-    static const std::array<Clip, 13> clips = {{
-        {&SoundBank::beep, "beep", 168},
-        {&SoundBank::for1, "for1", 169},
-        {&SoundBank::for2, "for2", 170},
-        {&SoundBank::giant, "giant", 171},
-        {&SoundBank::leap, "leap", 172},
-        {&SoundBank::man, "man", 173},
-        {&SoundBank::mankind, "mankind", 174},
-        {&SoundBank::one1, "one1", 175},
-        {&SoundBank::one2, "one2", 176},
-        {&SoundBank::silence, "silence", 177},
-        {&SoundBank::small, "small", 178},
-        {&SoundBank::step1, "step1", 179},
-        {&SoundBank::thats, "thats", 180},
-    }};
-    return clips;
+    return kClips;
 }
 
 const SoundBank::Clip* SoundBank::Find(Getter getter) {
-    for (const Clip& clip : Clips()) {
+    for (const Clip& clip : kClips) {
         if (clip.getter == getter) {
             return &clip;
         }
@@ -32,17 +48,58 @@ const SoundBank::Clip* SoundBank::Find(Getter getter) {
     return nullptr;
 }
 
-Sound* SoundBank::Load(CachedClip& clip) {
-    if (clip._snd) {
-        return clip._snd.get();
+Sound* SoundBank::thats() {
+    return Load(kRow<&SoundBank::thats>);
+}
+Sound* SoundBank::one1() {
+    return Load(kRow<&SoundBank::one1>);
+}
+Sound* SoundBank::small() {
+    return Load(kRow<&SoundBank::small>);
+}
+Sound* SoundBank::step1() {
+    return Load(kRow<&SoundBank::step1>);
+}
+Sound* SoundBank::for1() {
+    return Load(kRow<&SoundBank::for1>);
+}
+Sound* SoundBank::man() {
+    return Load(kRow<&SoundBank::man>);
+}
+Sound* SoundBank::silence() {
+    return Load(kRow<&SoundBank::silence>);
+}
+Sound* SoundBank::one2() {
+    return Load(kRow<&SoundBank::one2>);
+}
+Sound* SoundBank::giant() {
+    return Load(kRow<&SoundBank::giant>);
+}
+Sound* SoundBank::leap() {
+    return Load(kRow<&SoundBank::leap>);
+}
+Sound* SoundBank::for2() {
+    return Load(kRow<&SoundBank::for2>);
+}
+Sound* SoundBank::mankind() {
+    return Load(kRow<&SoundBank::mankind>);
+}
+Sound* SoundBank::beep() {
+    return Load(kRow<&SoundBank::beep>);
+}
+
+Sound* SoundBank::Load(std::size_t row) {
+    std::shared_ptr<Sound>& cache = _snd[row];
+    if (cache) {
+        return cache.get();
     }
     ResourceFork* store = resources_ ? resources_() : nullptr;
     if (!store) {
         throw NilObjectException("resource store");
     }
     // A nil result is stored too, which leaves the cache empty for the next call to retry.
-    clip._snd = store->GetSound(clip.number);
-    return clip._snd.get();
+    cache = store->GetSound(kClips[row].number);
+    return cache.get();
 }
 
 }  // namespace lark

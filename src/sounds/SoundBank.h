@@ -32,44 +32,27 @@ class SoundBank {
     explicit SoundBank(std::function<ResourceFork*()> resources)
         : resources_(std::move(resources)) {}
 
-    Sound* thats() { return Load(thats_); }
-    Sound* one1() { return Load(one1_); }
-    Sound* small() { return Load(small_); }
-    Sound* step1() { return Load(step1_); }
-    Sound* for1() { return Load(for1_); }
-    Sound* man() { return Load(man_); }
-    Sound* silence() { return Load(silence_); }
-    Sound* one2() { return Load(one2_); }
-    Sound* giant() { return Load(giant_); }
-    Sound* leap() { return Load(leap_); }
-    Sound* for2() { return Load(for2_); }
-    Sound* mankind() { return Load(mankind_); }
-    Sound* beep() { return Load(beep_); }
+    Sound* thats();
+    Sound* one1();
+    Sound* small();
+    Sound* step1();
+    Sound* for1();
+    Sound* man();
+    Sound* silence();
+    Sound* one2();
+    Sound* giant();
+    Sound* leap();
+    Sound* for2();
+    Sound* mankind();
+    Sound* beep();
 
   private:
-    // One clip's cache: filled once, never emptied or replaced.
-    struct CachedClip {
-        explicit CachedClip(int resourceNumber) : number(resourceNumber) {}
-        const int number;
-        std::shared_ptr<Sound> _snd;
-    };
-
-    Sound* Load(CachedClip& clip);
+    // The clip of row `row` of Clips(): its cache `_snd` is filled once, never emptied or
+    // replaced.
+    Sound* Load(std::size_t row);
 
     std::function<ResourceFork*()> resources_;
-    CachedClip thats_{180};
-    CachedClip one1_{175};
-    CachedClip small_{178};
-    CachedClip step1_{179};
-    CachedClip for1_{169};
-    CachedClip man_{173};
-    CachedClip silence_{177};
-    CachedClip one2_{176};
-    CachedClip giant_{171};
-    CachedClip leap_{172};
-    CachedClip for2_{170};
-    CachedClip mankind_{174};
-    CachedClip beep_{168};
+    std::array<std::shared_ptr<Sound>, 13> _snd;
 };
 
 }  // namespace lark

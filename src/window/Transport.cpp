@@ -1,7 +1,9 @@
-// The start and stop buttons. The mode threads set the performing states themselves when
-// they first run; these handlers only start them and restore the idle states.
+// The start and stop buttons, and the stage the modes play on. The mode threads set the
+// performing states themselves when they first run; these handlers only start them and
+// restore the idle states.
 #include "platform/Controls.h"
 #include "sequencer/DonationMessage.h"
+#include "sequencer/Modes.h"
 #include "window/Window1.h"
 
 namespace lark {
@@ -18,6 +20,45 @@ Task<> Window1::play_Action() {
     }
     Find<ChasingArrows>("ChasingArrows1").SetVisible(true);
     co_return;
+}
+
+Task<> Window1::Class11_Run() {
+    return LoopedTwo(runtime_, sounds_, *this);
+}
+Task<> Window1::Class21_Run() {
+    return OneShot(runtime_, sounds_, *this);
+}
+Task<> Window1::Class31_Run() {
+    return LoopedOne(runtime_, sounds_, *this);
+}
+
+// Each by its name and kind, looked up afresh.
+void Window1::SetButtonEnabled(Stage::Button button, bool on) {
+    switch (button) {
+        case Stage::Button::play:
+            Find<PushButton>("play").SetEnabled(on);
+            return;
+        case Stage::Button::stop:
+            Find<PushButton>("stop").SetEnabled(on);
+            return;
+        case Stage::Button::oneshot:
+            Find<RadioButton>("oneshot").SetEnabled(on);
+            return;
+        case Stage::Button::looped1:
+            Find<RadioButton>("looped1").SetEnabled(on);
+            return;
+        case Stage::Button::looped2:
+            Find<RadioButton>("looped2").SetEnabled(on);
+            return;
+    }
+}
+
+bool Window1::StopEnabled() {
+    return Find<PushButton>("stop").Enabled();
+}
+
+void Window1::HideBusyIndicator() {
+    Find<ChasingArrows>("ChasingArrows1").SetVisible(false);
 }
 
 Task<> Window1::stop_Action() {

@@ -9,6 +9,7 @@
 #include "platform/Task.h"
 #include "platform/Thread.h"
 #include "platform/Window.h"
+#include "sequencer/Stage.h"
 #include "window/ModeThreads.h"
 
 namespace lark {
@@ -16,8 +17,9 @@ namespace lark {
 class SoundBank;  // window/ does not include sounds/
 
 // The piece's one window: the transport buttons, the three mode buttons, the busy indicator
-// and one thread per mode. Controls are looked up by name at every use, never kept.
-class Window1 : public Window {
+// and one thread per mode. Controls are looked up by name at every use, never kept. It is the
+// stage its performances play on.
+class Window1 : public Window, private Stage {
   public:
     static constexpr const char* kClassName = "Window1.Window1";
 
@@ -54,6 +56,10 @@ class Window1 : public Window {
 
   private:
     MenuItem& MenuItemNamed(const std::string& name) const;
+
+    void SetButtonEnabled(Stage::Button button, bool on) override;
+    bool StopEnabled() override;
+    void HideBusyIndicator() override;
 
     Runtime& runtime_;
     SoundBank& sounds_;

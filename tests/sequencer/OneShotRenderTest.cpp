@@ -11,10 +11,10 @@
 #include "platform/Application.h"
 #include "platform/Controls.h"
 #include "platform/SoundSystem.h"
+#include "sequencer/DonationMessage.h"
 #include "sequencer/PlayEvent.h"
 #include "sounds/SoundBank.h"
 #include "support/TestRuntime.h"
-#include "sequencer/DonationMessage.h"
 #include "window/Window1.h"
 
 namespace lark {
@@ -85,7 +85,7 @@ TEST_F(OneShotRenderTest, EveryClipSoundsOnceOnTheFrameOfItsPlay) {
             << "marker " << marker << " unknown or twice";
         const SoundBank::Clip& clip = SoundBank::Clips()[marker - 1];
         EXPECT_EQ(static_cast<std::int64_t>(i), Frame(playAt - origin)) << clip.name;
-        playAt += StepLengthUs(clip.getter);
+        playAt += EventFor(clip.getter).stepUs;
     }
     EXPECT_EQ(markers.size(), 13u);
     EXPECT_EQ(Frame(pressedAt - origin), 1) << "29 us is 1.392 frames";

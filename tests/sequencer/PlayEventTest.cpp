@@ -36,9 +36,9 @@ class PlayEventTest : public ::testing::Test, protected testing::TestRuntime {
     std::vector<double> starts;
     std::vector<double> ends;
 
-    Task<> Steps(Runtime& rt, std::vector<EventGetter> events) {
-        for (EventGetter e : events) {
-            starts.push_back(co_await PlayEvent(rt, bank, e));
+    Task<> Steps(Runtime& rt, std::vector<SoundBank::Getter> clips) {
+        for (SoundBank::Getter clip : clips) {
+            starts.push_back(co_await PlayEvent(rt, bank, EventFor(clip)));
             ends.push_back(rt.Microseconds());
         }
     }

@@ -92,7 +92,6 @@ int main(int argc, char** argv) {
     SteadyClock clock;
     QtSchedulerDriver driver(clock);
     Scheduler scheduler(clock, driver);
-    driver.SetScheduler(&scheduler);
     MersenneRandomSource random;
     QtMessageBoxes boxes;
     Runtime runtime(clock, scheduler, random, boxes);

@@ -94,7 +94,6 @@ Result Run(double scale, int count, Mode mode) {
     SteadyClock clock;
     lark::QtSchedulerDriver driver(clock);
     Scheduler scheduler(clock, driver);
-    driver.SetScheduler(&scheduler);
 
     Result result;
     std::vector<double> lateness, posted, repaint;

@@ -21,7 +21,6 @@ int main(int argc, char** argv) {
     lark::SteadyClock clock;
     lark::QtSchedulerDriver driver(clock);
     lark::Scheduler scheduler(clock, driver);
-    driver.SetScheduler(&scheduler);
     lark::MersenneRandomSource random;
     lark::QtMessageBoxes boxes;
     lark::UncaughtErrors uncaught(boxes, std::cerr);

@@ -75,9 +75,6 @@ void QtSchedulerDriver::PostTurn() {
 
 void QtSchedulerDriver::Turn() {
     turnPosted_ = false;
-    if (!scheduler_) {
-        return;
-    }
     if (!runNow_ && deadlineUs_ >= 0) {
         const double remaining = deadlineUs_ - clock_.Microseconds();
         if (remaining > tuning_.spinUs) {

@@ -27,8 +27,7 @@ class QtSchedulerDriver final : public QObject, public SchedulerDriver {
     QtSchedulerDriver(const Clock& clock, Tuning tuning);
     ~QtSchedulerDriver() override;
 
-    void SetScheduler(Scheduler* scheduler) { scheduler_ = scheduler; }
-
+    void Attach(Scheduler& scheduler) override { scheduler_ = &scheduler; }
     void RequestTurn() override;
     void RequestTurnAt(double deadlineUs) override;
     void Idle() override;
@@ -41,7 +40,7 @@ class QtSchedulerDriver final : public QObject, public SchedulerDriver {
 
     const Clock& clock_;
     Tuning tuning_;
-    Scheduler* scheduler_ = nullptr;
+    Scheduler* scheduler_ = nullptr;  // attached by the scheduler as it is built
     bool turnPosted_ = false;
     bool runNow_ = false;  // a job is runnable, not only waiting on time
     double deadlineUs_ = -1;

@@ -1,13 +1,14 @@
 #include "platform/Scheduler.h"
 
 #include <algorithm>
-#include <cassert>
 #include <limits>
+#include <stdexcept>
 
 namespace lark {
 
-Scheduler::Scheduler(const Clock& clock, SchedulerDriver& driver)
-    : clock_(clock), driver_(driver) {}
+Scheduler::Scheduler(const Clock& clock, SchedulerDriver& driver) : clock_(clock), driver_(driver) {
+    driver_.Attach(*this);
+}
 
 Scheduler::~Scheduler() {
     // Frames may hold awaiters that call back into us when destroyed; empty the table first.
@@ -67,7 +68,9 @@ void Scheduler::Destroy(JobId id) {
 
 void Scheduler::Suspend(std::coroutine_handle<> h, std::optional<double> notBeforeUs) {
     auto it = jobs_.find(current_);
-    assert(it != jobs_.end() && "Yield awaited outside a scheduled job");
+    if (it == jobs_.end()) {
+        throw std::logic_error("Yield awaited outside a scheduled job");
+    }
     Job& job = it->second;
     job.resumeAt = h;
     ++job.generation;
@@ -80,7 +83,11 @@ void Scheduler::Suspend(std::coroutine_handle<> h, std::optional<double> notBefo
 }
 
 Scheduler::Wake Scheduler::Park(std::coroutine_handle<> h) {
-    Job& job = jobs_.at(current_);
+    auto it = jobs_.find(current_);
+    if (it == jobs_.end()) {
+        throw std::logic_error("a wake awaited outside a scheduled job");
+    }
+    Job& job = it->second;
     job.resumeAt = h;
     ++job.generation;
     job.state = State::Parked;
@@ -115,8 +122,16 @@ void Scheduler::ResumeJob(JobId id) {
     } else if (it->second.killRequested) {
         Destroy(id);
     } else if (it->second.state == State::Running) {
-        // Suspended on an awaiter that did not register with us: it can never be resumed.
-        assert(false && "job suspended outside the scheduler");
+        // Suspended on an awaiter that did not register with us: it could never be resumed,
+        // so it ends here as if it had thrown.
+        const std::string name = it->second.name;
+        Destroy(id);
+        const auto error =
+            std::make_exception_ptr(std::logic_error("suspended outside the scheduler"));
+        if (!uncaught_) {
+            std::rethrow_exception(error);
+        }
+        uncaught_(name, error);
     }
 }
 

@@ -15,6 +15,8 @@
 
 namespace lark {
 
+class Scheduler;
+
 // What the scheduler needs of an event loop. The production driver runs turns from Qt's
 // event loop; tests drive turns themselves in virtual time.
 class SchedulerDriver {
@@ -26,6 +28,8 @@ class SchedulerDriver {
     virtual void RequestTurnAt(double deadlineUs) = 0;
     // Nothing is waiting on time; no turn is needed until something is requested again.
     virtual void Idle() = 0;
+    // The scheduler whose turns the driver runs, told once as the scheduler is built.
+    virtual void Attach(Scheduler& /*scheduler*/) {}
 };
 
 // Cooperative jobs on one OS thread. Exactly one job runs at a time, and a job gives way only

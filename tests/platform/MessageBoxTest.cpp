@@ -78,7 +78,6 @@ TEST(QtMsgBoxTest, OnTheRealLoopAWaitEndsOnTimeAndAWindowModalBoxResumesTheJob) 
     SteadyClock clock;
     QtSchedulerDriver driver{clock};
     Scheduler scheduler{clock, driver};
-    driver.SetScheduler(&scheduler);
     QtMessageBoxes boxes;
     QWidget window;
     boxes.SetParent(&window);

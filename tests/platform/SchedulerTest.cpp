@@ -170,6 +170,26 @@ TEST_F(SchedulerTest, AnExceptionEndsOnlyItsJobAndIsReportedUnlessAwaited) {
     EXPECT_EQ(caught, "deep");
 }
 
+TEST_F(SchedulerTest, AwaitsOutsideTheSchedulerFailLoudly) {
+    // A job that suspends on an awaiter of its own could never be resumed: it is ended and
+    // reported, instead of hanging.
+    struct Foreign {
+        bool await_ready() { return false; }
+        void await_suspend(std::coroutine_handle<>) {}
+        void await_resume() {}
+    };
+    scheduler.Start("stuck", Invoke([]() -> Task<> { co_await Foreign{}; }));
+    loop.RunUntilIdle();
+    EXPECT_EQ(uncaught, (Events{"stuck: suspended outside the scheduler"}));
+    EXPECT_EQ(scheduler.JobCount(), 0u);
+
+    // Yielding from no job at all is a fault of the caller's.
+    Task<> outside = Invoke([this]() -> Task<> { co_await scheduler.Yield(); });
+    outside.Entry().resume();
+    ASSERT_TRUE(outside.Done());
+    EXPECT_THROW(std::rethrow_exception(outside.Exception()), std::logic_error);
+}
+
 TEST_F(SchedulerTest, ParkedJobResumesOnALaterTurnOnlyOnce) {
     struct ParkAwaiter {
         Scheduler& s;

@@ -13,7 +13,7 @@ class Window;
 
 // The application object: the menu bar it hands to its windows, the menu handlers that take
 // commands no window handled, the quit action, and the open implicit windows, which it owns.
-class Application {
+class Application : public ApplicationCommands {
   public:
     // quit ends the event loop; tests pass their own.
     explicit Application(std::function<void()> quit = {});
@@ -27,9 +27,9 @@ class Application {
     void AddMenuHandler(std::string itemName, MenuHandler handler) {
         menuHandlers_.Add(std::move(itemName), std::move(handler));
     }
-    const MenuHandlers& Handlers() const { return menuHandlers_; }
+    const MenuHandlers& Handlers() const override { return menuHandlers_; }
 
-    void Quit();
+    void Quit() override;
 
     // The open implicit window of a class, or nullptr; keyed by the class's qualified name.
     Window* ImplicitWindow(const std::string& className) const;

@@ -20,7 +20,6 @@ class SteadyClock final : public Clock {
         return std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - origin_)
             .count();
     }
-    std::chrono::steady_clock::time_point Origin() const { return origin_; }
 
   private:
     std::chrono::steady_clock::time_point origin_ = std::chrono::steady_clock::now();

@@ -138,9 +138,6 @@ std::string RectControl::HelpTag() const {
 void RectControl::SetHelpTag(const std::string& text) {
     widget().setToolTip(ToQt(text));
 }
-void RectControl::SetLock(std::uint16_t which, bool on) {
-    locks_[which - prop::control::LockLeft] = on;
-}
 
 PropertyTable RectControl::Properties() const {
     return RectControlProperties();
@@ -177,7 +174,8 @@ void RectControl::SetProperty(std::uint16_t index, const PropertyValue& value) {
         case c::LockTop:
         case c::LockRight:
         case c::LockBottom:
-            SetLock(index, AsBoolean(value));
+            // Nothing moves or stretches: the window cannot be resized.
+            static_cast<void>(AsBoolean(value));
             return;
         case c::InitialParent:
             SetInitialParent(AsString(value));
@@ -258,7 +256,7 @@ void PushButton::SetDefault(bool on) {
 
 void PushButton::BindEvent(std::string_view event, EventHandler handler) {
     if (event != "Action") {
-        RectControl::BindEvent(event, std::move(handler));
+        return RectControl::BindEvent(event, std::move(handler));  // throws: no such event
     }
     action_ = std::move(handler);
 }

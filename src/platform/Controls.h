@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QWidget>
 #include <cstdint>
 #include <string>
 
@@ -12,7 +13,6 @@ class QAbstractButton;
 class QButtonGroup;
 class QPushButton;
 class QRadioButton;
-class QWidget;
 
 namespace lark {
 
@@ -70,8 +70,6 @@ class RectControl : public Control {
     void SetAutoDeactivate(bool on) { autoDeactivate_ = on; }
     const std::string& InitialParent() const { return initialParent_; }
     void SetInitialParent(std::string name) { initialParent_ = std::move(name); }
-    // Nothing moves or stretches with the window; the locks are kept for completeness.
-    void SetLock(std::uint16_t which, bool on);
 
     QWidget& Widget() const { return widget(); }
 
@@ -84,7 +82,6 @@ class RectControl : public Control {
   private:
     bool visible_ = true;
     bool autoDeactivate_ = true;
-    bool locks_[4] = {false, false, false, false};
     std::string initialParent_;
 };
 

@@ -67,6 +67,17 @@ class MenuHandlers {
     std::map<std::string, MenuHandler, std::less<>> handlers_;
 };
 
+// What a window needs of the application it belongs to: the handlers that take the commands
+// its own did not, and the quit action.
+class ApplicationCommands {
+  public:
+    virtual const MenuHandlers& Handlers() const = 0;
+    virtual void Quit() = 0;
+
+  protected:
+    ~ApplicationCommands() = default;
+};
+
 // Offers a command to the window's handlers, then to the application's when the window has
 // no handler for it or its handler returns false; runs `unhandled` when nobody took it.
 // Either handlers pointer may be null. Run it as a scheduler job: handlers may await.

@@ -9,7 +9,7 @@ namespace lark {
 
 void PlacedThread::BindEvent(std::string_view event, EventHandler handler) {
     if (event != "Run") {
-        PlacedObject::BindEvent(event, std::move(handler));
+        return PlacedObject::BindEvent(event, std::move(handler));  // throws: no such event
     }
     thread_.SetRunHandler(std::move(handler));
 }

@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "platform/Application.h"
 #include "platform/PropertyTables.h"
 
 namespace lark {
@@ -45,7 +44,7 @@ QString MenuTitle(const MenuItem& menu) {
 
 }  // namespace
 
-Window::Window(Scheduler& scheduler, Application& application)
+Window::Window(Scheduler& scheduler, ApplicationCommands& application)
     : scheduler_(scheduler),
       application_(application),
       content_(new QWidget(this)),
@@ -294,9 +293,6 @@ void Window::SetProperty(std::uint16_t index, const PropertyValue& value) {
             return SetWidth(AsInteger(value));
         case w::Height:
             return SetHeight(AsInteger(value));
-        case w::Placement:
-            appearance_.placement = AsInteger(value);
-            return;
         case w::Title:
             return SetTitle(AsString(value));
         case w::FullScreen:
@@ -311,24 +307,6 @@ void Window::SetProperty(std::uint16_t index, const PropertyValue& value) {
             return SetMaximizeButton(AsBoolean(value));
         case w::MinimizeButton:
             return SetMinimizeButton(AsBoolean(value));
-        case w::Frame:
-            appearance_.frame = AsInteger(value);
-            return;
-        case w::Composite:
-            appearance_.composite = AsBoolean(value);
-            return;
-        case w::LiveResize:
-            appearance_.liveResize = AsBoolean(value);
-            return;
-        case w::HasBackColor:
-            appearance_.hasBackColor = AsBoolean(value);
-            return;
-        case w::BackColor:
-            appearance_.backColor = AsColour(value);
-            return;
-        case w::BalloonHelp:
-            appearance_.balloonHelp = AsString(value);
-            return;
         case w::MinWidth:
             return SetMinWidth(AsInteger(value));
         case w::MinHeight:
@@ -337,8 +315,23 @@ void Window::SetProperty(std::uint16_t index, const PropertyValue& value) {
             return SetMaxWidth(AsInteger(value));
         case w::MaxHeight:
             return SetMaxHeight(AsInteger(value));
+        // Qt decides these for itself (placement, frame kind, compositing, colour, help):
+        // accepted with the type they are stored as, and not kept.
+        case w::Placement:
+        case w::Frame:
         case w::MacProcId:
-            appearance_.macProcId = AsInteger(value);
+            static_cast<void>(AsInteger(value));
+            return;
+        case w::Composite:
+        case w::LiveResize:
+        case w::HasBackColor:
+            static_cast<void>(AsBoolean(value));
+            return;
+        case w::BackColor:
+            static_cast<void>(AsColour(value));
+            return;
+        case w::BalloonHelp:
+            static_cast<void>(AsString(value));
             return;
         default:
             throw std::invalid_argument("window property index " + std::to_string(index) +

@@ -19,13 +19,11 @@ class QMenu;
 
 namespace lark {
 
-class Application;
-
 // A top-level window: a menu bar rendered from a MenuBar model, a content area of a set size,
 // and the objects placed on it, each registered and found by name. GUI thread only.
 class Window : public QMainWindow, public LayoutTarget {
   public:
-    Window(Scheduler& scheduler, Application& application);
+    Window(Scheduler& scheduler, ApplicationCommands& application);
     ~Window() override;
 
     // --- objects placed on the window
@@ -92,19 +90,6 @@ class Window : public QMainWindow, public LayoutTarget {
     bool Visible() const { return visible_; }
     void SetVisible(bool on);
 
-    // Kept as given; Qt decides these for itself (frame kind, compositing, placement, colour).
-    struct Appearance {
-        std::int32_t placement = 0;
-        std::int32_t frame = 0;
-        bool composite = false;
-        bool liveResize = true;
-        bool hasBackColor = false;
-        Colour backColor{255, 255, 255};
-        std::string balloonHelp;
-        std::int32_t macProcId = 0;
-    };
-    const Appearance& GetAppearance() const { return appearance_; }
-
     PropertyTable Properties() const override;
     void SetProperty(std::uint16_t index, const PropertyValue& value) override;
 
@@ -121,7 +106,7 @@ class Window : public QMainWindow, public LayoutTarget {
     void RenderMenuBar();
 
     Scheduler& scheduler_;
-    Application& application_;
+    ApplicationCommands& application_;
     QWidget* content_;          // owned by this QMainWindow
     QButtonGroup* radioGroup_;  // owned by this QMainWindow
     std::map<std::string, std::unique_ptr<PlacedObject>> objects_;
@@ -145,7 +130,6 @@ class Window : public QMainWindow, public LayoutTarget {
     bool maximizeButton_ = true;
     bool menuBarVisible_ = true;
     bool fullScreen_ = false;
-    Appearance appearance_;
 };
 
 }  // namespace lark

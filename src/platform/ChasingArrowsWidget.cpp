@@ -6,7 +6,8 @@
 
 namespace lark {
 
-ChasingArrowsWidget::ChasingArrowsWidget(QWidget* parent) : QWidget(parent) {
+// The timer is a child, so a test can find it and deliver its ticks without waiting.
+ChasingArrowsWidget::ChasingArrowsWidget(QWidget* parent) : QWidget(parent), timer_(this) {
     timer_.setInterval(kStepMs);
     connect(&timer_, &QTimer::timeout, this, [this] {
         phase_ = (phase_ + 1) % kSteps;

@@ -24,11 +24,12 @@ test: build
 test-asan:
 	@$(MAKE) --no-print-directory test PRESET=asan CTEST_ARGS="-LE 'e2e|packaging'"
 
-# The code that crosses threads: the mixer, its queue and the engine around them.
+# The code that crosses threads: the mixer, its queue and the engine around them, and plays
+# sent from one thread while another renders.
 test-tsan: deps
 	@cmake --preset tsan >/dev/null
-	@cmake --build --preset tsan -j $(JOBS) --target audio_tests
-	@ctest --preset tsan -R '^(MixerTest|SpscQueueTest|SoundEngineTest)\.'
+	@cmake --build --preset tsan -j $(JOBS) --target audio_tests realtime_tests
+	@ctest --preset tsan -R '^(MixerTest|SpscQueueTest|SoundEngineTest|RealTimeTest)\.'
 
 bench: build
 	@scripts/run-benchmarks $(BUILD)

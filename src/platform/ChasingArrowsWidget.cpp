@@ -18,7 +18,8 @@ QAccessibleInterface* ArrowsAccessible(const QString&, QObject* object) {
 
 }  // namespace
 
-ChasingArrowsWidget::ChasingArrowsWidget(QWidget* parent) : QWidget(parent) {
+// The timer is a child, so a test can find it and deliver its ticks without waiting.
+ChasingArrowsWidget::ChasingArrowsWidget(QWidget* parent) : QWidget(parent), timer_(this) {
     static const bool accessibleInstalled = [] {
         QAccessible::installFactory(ArrowsAccessible);
         return true;

@@ -74,6 +74,9 @@ class Mixer {
     std::atomic<int> sounding_{0};
     std::atomic<std::uint64_t> stolen_{0};
     std::atomic<std::uint64_t> late_{0};
+    // Written on the audio thread: a lock inside an atomic would make it wait on readers.
+    static_assert(std::atomic<int>::is_always_lock_free);
+    static_assert(std::atomic<std::uint64_t>::is_always_lock_free);
 };
 
 }  // namespace lark

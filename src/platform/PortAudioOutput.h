@@ -66,6 +66,9 @@ class PortAudioOutput final : public AudioOutput {
 
     std::atomic<double> latencyUs_{0};
     std::atomic<std::uint64_t> reanchors_{0};
+    // Stored by the callback: a lock inside an atomic would make it wait on readers.
+    static_assert(std::atomic<double>::is_always_lock_free);
+    static_assert(std::atomic<std::uint64_t>::is_always_lock_free);
 };
 
 }  // namespace lark

@@ -53,6 +53,7 @@ class SpscQueue {
     // Apart, so the two threads do not fight over one cache line.
     alignas(64) std::atomic<std::size_t> head_{0};
     alignas(64) std::atomic<std::size_t> tail_{0};
+    static_assert(std::atomic<std::size_t>::is_always_lock_free, "the audio thread never waits");
     std::array<T, Capacity> items_{};
 };
 

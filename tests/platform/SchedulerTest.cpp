@@ -151,6 +151,17 @@ TEST_F(SchedulerTest, TimedYieldsSleepUntilTheirDeadlinesInVirtualTime) {
     EXPECT_LT(loop.turns(), 5) << "a hinted wait must not be resumed on every turn";
 }
 
+TEST_F(SchedulerTest, TimedJobsDueInOneTurnWakeInDeadlineOrder) {
+    // Started so that neither start order nor its reverse is deadline order.
+    scheduler.Start("c", Sleeper("c", t0 + 300));
+    scheduler.Start("a", Sleeper("a", t0 + 100));
+    scheduler.Start("b", Sleeper("b", t0 + 200));
+    scheduler.RunTurn();
+    loop.clock().Set(t0 + 1000);  // the loop came back late: all three are due at once
+    EXPECT_EQ(scheduler.RunTurn(), 3);
+    EXPECT_EQ(trace, (Events{"a +1000", "b +1000", "c +1000"}));
+}
+
 TEST_F(SchedulerTest, AnExceptionEndsOnlyItsJobAndIsReportedUnlessAwaited) {
     scheduler.Spawn("play.Action", Failing("missing control looped3", false));
     EXPECT_EQ(uncaught, (Events{"play.Action: missing control looped3"})) << "before a suspension";

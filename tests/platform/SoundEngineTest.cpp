@@ -73,6 +73,15 @@ TEST_F(SoundEngineTest, PlayNeverBlocksWithoutADeviceOrWithAStalledOne) {
     EXPECT_NE(said.find("no server"), std::string::npos);
 }
 
+TEST_F(SoundEngineTest, APlayedClipOutlivesItsSoundWhileTheOutputMayReadIt) {
+    auto sound = std::make_unique<Sound>(Constant(0.5f, 48000), engine);
+    const std::weak_ptr<const ClipData> clip = sound->clip();
+    sound->Play();
+    offline->Render(100);
+    sound.reset();
+    EXPECT_FALSE(clip.expired()) << "freed while a voice still reads it";
+}
+
 TEST_F(SoundEngineTest, SoundOutlivingItsPlayerIsMute) {
     struct CountingPlayer final : ClipPlayer {
         std::shared_ptr<int> starts = std::make_shared<int>(0);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <thread>
 
@@ -40,8 +41,11 @@ TEST(SpscQueueTest, TwoThreadsPassEveryItemOnceAndInOrder) {
     };
     SpscQueue<Item, 64> shared;
     constexpr std::uint32_t kCount = 200'000;
+    // Both sides give up at this time: a queue that stops passing items fails, not hangs.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    const auto inTime = [giveUp] { return std::chrono::steady_clock::now() < giveUp; };
     std::thread producer([&] {
-        for (std::uint32_t i = 0; i < kCount;) {
+        for (std::uint32_t i = 0; i < kCount && inTime();) {
             if (shared.Push(Item{i, ~i})) {
                 ++i;
             } else {
@@ -50,7 +54,8 @@ TEST(SpscQueueTest, TwoThreadsPassEveryItemOnceAndInOrder) {
         }
     });
     bool intact = true;
-    for (std::uint32_t expected = 0; expected < kCount;) {
+    std::uint32_t expected = 0;
+    while (expected < kCount && inTime()) {
         Item item{};
         if (!shared.Pop(item)) {
             std::this_thread::yield();
@@ -60,6 +65,7 @@ TEST(SpscQueueTest, TwoThreadsPassEveryItemOnceAndInOrder) {
         ++expected;
     }
     producer.join();
+    EXPECT_EQ(expected, kCount);
     EXPECT_TRUE(intact);
     EXPECT_TRUE(shared.Empty());
 }

@@ -444,9 +444,11 @@ TEST_F(LoopedOneTest, CyclesAreTheTwelveEventsThenTheBeepWithGapsFromEachPlay) {
 TEST_F(LoopedOneTest, EveryCycleIsAPermutationOfTheTwelveWithTheBeepOnlyBetween) {
     Start("looped1");
     constexpr int kCycles = 1200;
-    while (player->played.size() < kCycles * 13) {
+    // Bounded: a mode that stops playing must fail here, not hang the suite.
+    for (int i = 0; i < 200 && player->played.size() < kCycles * 13; ++i) {
         loop.RunFor(600'000'000);
     }
+    ASSERT_GE(player->played.size(), kCycles * 13u);
     const auto heard = ClipsHeard();
     std::vector<Names> cycles;
     for (auto at = heard.begin(); cycles.size() < kCycles; at += 13) {
@@ -473,9 +475,10 @@ TEST_F(LoopedTwoTest, DrawsMapToSentenceOrderAndMayRepeatOrStartWithTheBeep) {
 TEST_F(LoopedTwoTest, DrawsAreUniformOverThirteenAndRepeatsHappen) {
     Start("looped2");
     constexpr std::size_t kDraws = 6500;
-    while (player->played.size() < kDraws) {
+    for (int i = 0; i < 1000 && player->played.size() < kDraws; ++i) {
         loop.RunFor(60'000'000);
     }
+    ASSERT_GE(player->played.size(), kDraws);
     const auto heard = ClipsHeard();
     std::vector<int> counts;
     int repeats = 0;

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "platform/LayoutRecord.h"
-#include "platform/PropertyTables.h"
+#include "ui/LayoutRecord.h"
+#include "ui/PropertyTables.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) {

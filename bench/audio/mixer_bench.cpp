@@ -8,8 +8,8 @@
 #include <random>
 #include <vector>
 
-#include "platform/AudioOutput.h"
-#include "platform/Mixer.h"
+#include "audio/AudioOutput.h"
+#include "audio/Mixer.h"
 
 namespace {
 

@@ -10,9 +10,9 @@
 #include <string>
 #include <thread>
 
-#include "platform/Clock.h"
-#include "platform/Mixer.h"
-#include "platform/PortAudioOutput.h"
+#include "audio/Mixer.h"
+#include "audio/PortAudioOutput.h"
+#include "runtime/Clock.h"
 
 int main(int argc, char** argv) {
     const int clicks = argc > 1 ? std::stoi(argv[1]) : 40;

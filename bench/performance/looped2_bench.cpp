@@ -16,18 +16,18 @@
 #include <vector>
 
 #include "app/Startup.h"
-#include "platform/ClipData.h"
-#include "platform/Clock.h"
-#include "platform/Controls.h"
-#include "platform/QtMessageBoxes.h"
-#include "platform/QtSchedulerDriver.h"
-#include "platform/Random.h"
-#include "platform/ResourceFork.h"
-#include "platform/Runtime.h"
-#include "platform/Scheduler.h"
-#include "platform/Sound.h"
+#include "audio/ClipData.h"
+#include "audio/ResourceFork.h"
+#include "audio/Sound.h"
+#include "runtime/Clock.h"
+#include "runtime/QtSchedulerDriver.h"
+#include "runtime/Random.h"
+#include "runtime/Runtime.h"
+#include "runtime/Scheduler.h"
 #include "sequencer/PlayEvent.h"
 #include "sounds/SoundBank.h"
+#include "ui/Controls.h"
+#include "ui/QtMessageBoxes.h"
 #include "window/Window1.h"
 
 namespace {

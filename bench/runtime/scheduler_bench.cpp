@@ -16,9 +16,9 @@
 #include <thread>
 #include <vector>
 
-#include "platform/Clock.h"
-#include "platform/QtSchedulerDriver.h"
-#include "platform/Scheduler.h"
+#include "runtime/Clock.h"
+#include "runtime/QtSchedulerDriver.h"
+#include "runtime/Scheduler.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "platform/MessageBox.h"
+#include "runtime/MessageBox.h"
 
 namespace lark {
 

@@ -3,9 +3,9 @@
 #include <functional>
 #include <string>
 
-#include "platform/Application.h"
-#include "platform/Runtime.h"
-#include "platform/Task.h"
+#include "runtime/Runtime.h"
+#include "runtime/Task.h"
+#include "ui/Application.h"
 
 namespace lark {
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/NilObjectException.h"
+#include "runtime/NilObjectException.h"
 
 namespace lark {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "platform/Menu.h"
+#include "ui/Menu.h"
 
 namespace lark {
 

@@ -3,7 +3,7 @@
 #include <QApplication>
 
 #include "app/MenuBar1.h"
-#include "platform/NilObjectException.h"
+#include "runtime/NilObjectException.h"
 #include "window/Window1.h"
 
 namespace lark {

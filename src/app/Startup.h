@@ -4,8 +4,8 @@
 #include <memory>
 
 #include "app/App.h"
-#include "platform/FileType.h"
-#include "platform/Runtime.h"
+#include "runtime/Runtime.h"
+#include "ui/FileType.h"
 
 namespace lark {
 

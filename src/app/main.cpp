@@ -3,15 +3,15 @@
 #include <iostream>
 
 #include "app/Startup.h"
-#include "platform/Clock.h"
-#include "platform/QtMessageBoxes.h"
-#include "platform/QtSchedulerDriver.h"
-#include "platform/Random.h"
-#include "platform/Runtime.h"
-#include "platform/Scheduler.h"
-#include "platform/SoundSystem.h"
-#include "platform/UncaughtErrors.h"
+#include "audio/SoundSystem.h"
+#include "runtime/Clock.h"
+#include "runtime/QtSchedulerDriver.h"
+#include "runtime/Random.h"
+#include "runtime/Runtime.h"
+#include "runtime/Scheduler.h"
+#include "runtime/UncaughtErrors.h"
 #include "sounds/SoundBank.h"
+#include "ui/QtMessageBoxes.h"
 #include "window/Window1.h"
 
 int main(int argc, char** argv) {

@@ -1,6 +1,6 @@
 #include "sequencer/DonationMessage.h"
 
-#include "platform/MessageBox.h"
+#include "runtime/MessageBox.h"
 
 namespace lark {
 

@@ -2,8 +2,8 @@
 
 #include <span>
 
-#include "platform/Runtime.h"
-#include "platform/Task.h"
+#include "runtime/Runtime.h"
+#include "runtime/Task.h"
 #include "sequencer/Events.h"
 #include "sounds/SoundBank.h"
 

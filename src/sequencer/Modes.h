@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/Runtime.h"
-#include "platform/Task.h"
+#include "runtime/Runtime.h"
+#include "runtime/Task.h"
 #include "sequencer/Stage.h"
 #include "sounds/SoundBank.h"
 

@@ -3,7 +3,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/NilObjectException.h"
+#include "runtime/NilObjectException.h"
 
 namespace lark {
 

@@ -1,6 +1,6 @@
 #include "sounds/SoundBank.h"
 
-#include "platform/NilObjectException.h"
+#include "runtime/NilObjectException.h"
 
 namespace lark {
 

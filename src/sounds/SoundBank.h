@@ -4,8 +4,8 @@
 #include <functional>
 #include <memory>
 
-#include "platform/ResourceFork.h"
-#include "platform/Sound.h"
+#include "audio/ResourceFork.h"
+#include "audio/Sound.h"
 
 namespace lark {
 

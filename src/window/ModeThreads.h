@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/PlacedThread.h"
-#include "platform/Thread.h"
+#include "runtime/Thread.h"
+#include "ui/PlacedThread.h"
 
 namespace lark {
 

@@ -1,9 +1,9 @@
 // The start and stop buttons, and the stage the modes play on. The mode threads set the
 // performing states themselves when they first run; these handlers only start them and
 // restore the idle states.
-#include "platform/Controls.h"
 #include "sequencer/DonationMessage.h"
 #include "sequencer/Modes.h"
+#include "ui/Controls.h"
 #include "window/Window1.h"
 
 namespace lark {

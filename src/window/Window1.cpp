@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "platform/PlacedThread.h"
+#include "ui/PlacedThread.h"
 
 namespace lark {
 

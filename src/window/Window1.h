@@ -2,14 +2,14 @@
 
 #include <span>
 
-#include "platform/Application.h"
-#include "platform/Controls.h"
-#include "platform/Menu.h"
-#include "platform/Runtime.h"
-#include "platform/Task.h"
-#include "platform/Thread.h"
-#include "platform/Window.h"
+#include "runtime/Runtime.h"
+#include "runtime/Task.h"
+#include "runtime/Thread.h"
 #include "sequencer/Stage.h"
+#include "ui/Application.h"
+#include "ui/Controls.h"
+#include "ui/Menu.h"
+#include "ui/Window.h"
 #include "window/ModeThreads.h"
 
 namespace lark {

@@ -1,8 +1,8 @@
 // Window1's stored layout records, encoded at compile time into their byte form.
 #include <climits>
 
-#include "platform/LayoutRecord.h"
-#include "platform/PropertyTables.h"
+#include "ui/LayoutRecord.h"
+#include "ui/PropertyTables.h"
 #include "window/Window1.h"
 
 namespace lark::layout {

@@ -11,7 +11,7 @@
 
 #include "app/MenuBar1.h"
 #include "app/Startup.h"
-#include "platform/UncaughtErrors.h"
+#include "runtime/UncaughtErrors.h"
 #include "sounds/SoundBank.h"
 #include "support/TestRuntime.h"
 #include "window/Window1.h"

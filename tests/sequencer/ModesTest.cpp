@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "PerformanceFixture.h"
-#include "platform/UncaughtErrors.h"
+#include "runtime/UncaughtErrors.h"
 #include "support/Statistics.h"
 
 namespace lark::testing {

@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "app/MenuBar1.h"
-#include "platform/Application.h"
-#include "platform/Controls.h"
-#include "platform/SoundSystem.h"
+#include "audio/SoundSystem.h"
 #include "sequencer/DonationMessage.h"
 #include "sequencer/PlayEvent.h"
 #include "sounds/SoundBank.h"
 #include "support/TestRuntime.h"
+#include "ui/Application.h"
+#include "ui/Controls.h"
 #include "window/Window1.h"
 
 namespace lark {

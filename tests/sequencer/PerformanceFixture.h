@@ -13,11 +13,11 @@
 
 #include "app/App.h"
 #include "app/Startup.h"
-#include "platform/Controls.h"
+#include "sequencer/DonationMessage.h"
 #include "sounds/SoundBank.h"
 #include "support/FakeSounds.h"
 #include "support/TestRuntime.h"
-#include "sequencer/DonationMessage.h"
+#include "ui/Controls.h"
 #include "window/Window1.h"
 
 namespace lark::testing {

@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "platform/SoundSystem.h"
+#include "audio/SoundSystem.h"
 #include "sounds/SoundBank.h"
 #include "support/VirtualLoop.h"
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/NilObjectException.h"
+#include "runtime/NilObjectException.h"
 #include "support/FakeSounds.h"
 
 namespace lark {

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/Clock.h"
-#include "platform/ResourceFork.h"
-#include "platform/Sound.h"
+#include "audio/ResourceFork.h"
+#include "audio/Sound.h"
+#include "runtime/Clock.h"
 
 namespace lark::testing {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/MessageBox.h"
+#include "runtime/MessageBox.h"
 
 namespace lark::testing {
 

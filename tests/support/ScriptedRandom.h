@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/Random.h"
+#include "runtime/Random.h"
 
 namespace lark::testing {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Runtime.h"
+#include "runtime/Runtime.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/ScriptedRandom.h"
 #include "support/VirtualLoop.h"

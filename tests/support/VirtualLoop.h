@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "platform/Clock.h"
-#include "platform/Scheduler.h"
+#include "runtime/Clock.h"
+#include "runtime/Scheduler.h"
 
 namespace lark::testing {
 

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "audio/AudioOutput.h"
+#include "audio/OutputTimeline.h"
+#include "runtime/Clock.h"
+
+namespace lark {
+
+// The default output device through PortAudio's callback API. The callback keeps a frame
+// counter as the timeline, anchored to the clock by the time its first buffer reaches the
+// DAC, and re-anchored after an underrun or when the two stay apart (OutputTimeline). A command
+// stamped at clock reading t then sounds at t plus one constant latency, on the exact frame,
+// wherever that falls inside a buffer. The latency is measured over the first quarter second after
+// opening and then held; a Play in that time may start late.
+class PortAudioOutput final : public AudioOutput {
+  public:
+    static constexpr int kRate = 48000;
+
+    // GUI thread. Keeps PortAudio's probing chatter off stderr. nullptr (and why) when there
+    // is no server, no card or no stream.
+    static std::unique_ptr<PortAudioOutput> Open(Mixer& mixer, const Clock& clock,
+                                                 std::string& whyNot);
+    ~PortAudioOutput() override;
+    PortAudioOutput(const PortAudioOutput&) = delete;
+    PortAudioOutput& operator=(const PortAudioOutput&) = delete;
+
+    bool Renders() const override { return true; }
+
+    // Any thread. The constant delay from a Play to its sound, known after the first buffer
+    // (0 before).
+    double LatencyUs() const { return latencyUs_.load(std::memory_order_relaxed); }
+    std::uint64_t Reanchors() const { return reanchors_.load(std::memory_order_relaxed); }
+
+    // Audio thread only; public for the C callback.
+    void Fill(float* out, unsigned long frames, double dacAheadUs, bool underflow);
+
+  private:
+    struct Key {
+        explicit Key() = default;
+    };
+
+  public:
+    // Through Open only.
+    PortAudioOutput(Key, Mixer& mixer, const Clock& clock) : mixer_(mixer), clock_(clock) {}
+
+  private:
+    bool Start(std::string& whyNot);
+
+    static constexpr std::size_t kScratchFrames = 1024;
+
+    Mixer& mixer_;
+    const Clock& clock_;
+    void* stream_ = nullptr;
+    int channels_ = 1;
+
+    // Audio thread state.
+    OutputTimeline timeline_;
+    std::int64_t framesDone_ = 0;
+    std::array<float, kScratchFrames> scratch_{};
+
+    std::atomic<double> latencyUs_{0};
+    std::atomic<std::uint64_t> reanchors_{0};
+    // Stored by the callback: a lock inside an atomic would make it wait on readers.
+    static_assert(std::atomic<double>::is_always_lock_free);
+    static_assert(std::atomic<std::uint64_t>::is_always_lock_free);
+};
+
+}  // namespace lark

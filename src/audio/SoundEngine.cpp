@@ -1,0 +1,39 @@
+#include "audio/SoundEngine.h"
+
+#include <algorithm>
+#include <string>
+
+namespace lark {
+
+SoundEngine::~SoundEngine() {
+    output_.reset();
+}
+
+bool SoundEngine::OpenOutput(const OutputFactory& factory, std::ostream& log) {
+    output_.reset();
+    std::string whyNot;
+    output_ = factory ? factory(mixer_, whyNot) : nullptr;
+    if (!output_) {
+        output_ = std::make_unique<SilentOutput>();
+        log << "No sound output (" << (whyNot.empty() ? "none available" : whyNot)
+            << "); the piece goes on in silence." << std::endl;
+        return false;
+    }
+    return output_->Renders();
+}
+
+void SoundEngine::Start(std::shared_ptr<const ClipData> clip, int volume) {
+    const double nowUs = clock_.Microseconds();
+    if (!clip || Silent()) {
+        return;
+    }
+    if (std::find(kept_.begin(), kept_.end(), clip) == kept_.end()) {
+        kept_.push_back(clip);
+    }
+    const PlayCommand command{clip.get(), nowUs, static_cast<float>(volume) / 100.0f};
+    if (!mixer_.Submit(command)) {
+        ++dropped_;
+    }
+}
+
+}  // namespace lark

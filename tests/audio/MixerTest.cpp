@@ -1,0 +1,114 @@
+#include "audio/Mixer.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace lark {
+namespace {
+
+using Samples = std::vector<float>;
+
+// A ramp 1/1024, 2/1024, ...: every sample says which frame of the clip it is, exactly.
+ClipData Ramp(std::size_t length, float scale = 1.0f / 1024) {
+    ClipData clip{48000, {}};
+    for (std::size_t i = 0; i < length; ++i) {
+        clip.samples.push_back(static_cast<float>(i + 1) * scale);
+    }
+    return clip;
+}
+
+class MixerTest : public ::testing::Test {
+  protected:
+    Mixer mixer;
+    std::int64_t next = 0;  // the first frame of the next buffer
+
+    void Play(const ClipData& clip, std::int64_t frame, float gain = 1) {
+        ASSERT_TRUE(
+            mixer.Submit(PlayCommand{&clip, static_cast<double>(frame) * 1e6 / 48000, gain}));
+    }
+    Samples Render(std::size_t frames) {
+        Samples out(frames, -7.0f);
+        mixer.Render(out.data(), frames, next, FrameMap{0, 0, 48000});
+        next += static_cast<std::int64_t>(frames);
+        return out;
+    }
+};
+
+TEST_F(MixerTest, AClipSoundsFromItsFrameAcrossBufferBoundariesThenEnds) {
+    const ClipData clip = Ramp(10);
+    Play(clip, 120);  // inside the second buffer, running on into the third
+    Samples out;
+    for (int b = 0; b < 3; ++b) {
+        const Samples part = Render(64);
+        out.insert(out.end(), part.begin(), part.end());
+        EXPECT_EQ(mixer.SoundingVoices(), b < 2 ? 1 : 0) << "after buffer " << b;
+    }
+    for (std::size_t f = 0; f < out.size(); ++f) {
+        ASSERT_EQ(out[f], f >= 120 && f < 130 ? clip.samples[f - 120] : 0.0f) << "frame " << f;
+    }
+}
+
+TEST_F(MixerTest, UnityGainLeavesEveryDecodedSampleUntouchedAndOtherGainsScale) {
+    ClipData clip{48000, {}};
+    for (int i = 0; i < 256; ++i) {
+        clip.samples.push_back(static_cast<float>((i * 37) % 200 - 100) / 101.0f);
+    }
+    Play(clip, 0);
+    Play(clip, 256, 0.25f);
+    const Samples out = Render(512);
+    for (std::size_t i = 0; i < 256; ++i) {
+        ASSERT_EQ(out[i], clip.samples[i]) << "frame " << i;
+        ASSERT_EQ(out[256 + i], clip.samples[i] * 0.25f) << "frame " << 256 + i;
+    }
+}
+
+TEST_F(MixerTest, OverlappingVoicesAddUpAndOnlyTheSumBeyondFullScaleIsClipped) {
+    const ClipData ramp = Ramp(8);
+    const ClipData loud{48000, {0.75f, -0.75f, 0.25f}};
+    Play(ramp, 0);
+    Play(ramp, 3);  // the same clip again while it still sounds
+    Play(loud, 20);
+    Play(loud, 20);
+    Samples expected;  // in 1/1024: the ramp, and the ramp again from frame 3
+    for (int k : {1, 2, 3, 5, 7, 9, 11, 13, 6, 7, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0}) {
+        expected.push_back(static_cast<float>(k) / 1024);
+    }
+    expected.insert(expected.end(), {1.0f, -1.0f, 0.5f, 0.0f});
+    EXPECT_EQ(Render(24), expected);
+}
+
+TEST_F(MixerTest, FullPoolStealsTheVoiceThatStartedFirst) {
+    const ClipData oldest = Ramp(100, 1.0f / 64), silent{48000, Samples(100, 0.0f)};
+    const ClipData newcomer{48000, Samples(100, 0.5f)};
+    Play(oldest, 0);
+    for (std::size_t i = 1; i < Mixer::kVoices; ++i) {
+        Play(silent, static_cast<std::int64_t>(i));
+    }
+    Render(40);
+    ASSERT_EQ(mixer.SoundingVoices(), static_cast<int>(Mixer::kVoices));
+    Play(newcomer, 40);
+    EXPECT_EQ(Render(10), Samples(10, 0.5f)) << "the ramp is gone, the newcomer sounds";
+    EXPECT_EQ(mixer.StolenVoices(), 1u);
+}
+
+TEST_F(MixerTest, LateCommandStartsWholeAtTheNextBuffer) {
+    const ClipData clip = Ramp(4);
+    Render(64);
+    Play(clip, 10);  // frame 10 has gone out already
+    EXPECT_EQ(Render(6), (Samples{clip.samples[0], clip.samples[1], clip.samples[2],
+                                  clip.samples[3], 0.0f, 0.0f}));
+    EXPECT_EQ(mixer.LateStarts(), 1u);
+}
+
+TEST_F(MixerTest, FrameMapRoundsToTheNearestFrame) {
+    const FrameMap m{1'000'000, 0, 48000};
+    EXPECT_EQ(m.FrameAt(1'000'000), 0);
+    EXPECT_EQ(m.FrameAt(1'000'010), 0);  // 0.48 frame
+    EXPECT_EQ(m.FrameAt(1'000'011), 1);  // 0.528 frame
+    EXPECT_EQ(m.FrameAt(1'500'000), 24000);
+    EXPECT_EQ((FrameMap{0, 1000, 48000}.FrameAt(-1e6 / 48)), 0);
+}
+
+}  // namespace
+}  // namespace lark

@@ -1,0 +1,73 @@
+#include "audio/OutputTimeline.h"
+
+#include <gtest/gtest.h>
+
+namespace lark {
+namespace {
+
+// A device that calls back every 256 frames, its buffers heard a fixed time after the call.
+class OutputTimelineTest : public ::testing::Test {
+  protected:
+    static constexpr unsigned long kFrames = 256;
+    static constexpr double kFrameUs = 1e6 / 48000;
+    static constexpr double kBufferUs = kFrames * kFrameUs;
+
+    OutputTimeline timeline;
+    double nowUs = 5'000'000;
+    std::int64_t framesDone = 0;
+
+    FrameMap Callback(double aheadUs, bool underflow = false) {
+        const FrameMap map = timeline.Update(nowUs, aheadUs, framesDone, kFrames, underflow);
+        nowUs += kBufferUs;
+        framesDone += kFrames;
+        return map;
+    }
+};
+
+TEST_F(OutputTimelineTest, APlaySoundsAtItsStampPlusALatencyHeldFromTheWorstCalibration) {
+    Callback(30'000);
+    Callback(42'000);
+    for (int i = 0; i < 46; ++i) {
+        Callback(30'000);
+    }
+    const double latency = timeline.LatencyUs();
+    // The worst ahead, the gap to the next callback, a buffer and a margin.
+    EXPECT_NEAR(latency, 42'000 + kBufferUs + kBufferUs + 2000, 0.01);
+    Callback(80'000);
+    EXPECT_DOUBLE_EQ(timeline.LatencyUs(), latency);
+
+    const FrameMap map = Callback(30'000);
+    const double heardUs0 = nowUs - kBufferUs + 30'000;  // this buffer's first frame
+    const std::int64_t frame0 = framesDone - static_cast<std::int64_t>(kFrames);
+    for (double stamp : {nowUs, nowUs + 1234.5, nowUs + 20'000.0}) {
+        const double heardUs =
+            heardUs0 + static_cast<double>(map.FrameAt(stamp) - frame0) * kFrameUs;
+        EXPECT_NEAR(heardUs, stamp + latency, kFrameUs / 2) << stamp;
+    }
+}
+
+TEST_F(OutputTimelineTest, AnOddReportMovesNothingButALastingShiftOrAnUnderflowReanchors) {
+    for (int i = 0; i < 48; ++i) {
+        Callback(30'000);
+    }
+    const FrameMap before = Callback(30'000);
+    EXPECT_DOUBLE_EQ(Callback(30'000 - 11'000).originUs, before.originUs) << "one report off";
+    Callback(30'000);  // back on the timeline: the count of departures starts afresh
+    for (int i = 0; i < 15; ++i) {
+        EXPECT_DOUBLE_EQ(Callback(45'000).originUs, before.originUs) << i;
+    }
+    EXPECT_EQ(timeline.Reanchors(), 0u);
+    const FrameMap moved = Callback(45'000);
+    EXPECT_EQ(timeline.Reanchors(), 1u);
+    // Heard 15 ms later than the old timeline said: frame for frame, the map moves with it.
+    EXPECT_NEAR(moved.originUs - before.originUs -
+                    static_cast<double>(moved.originFrame - before.originFrame) * kFrameUs,
+                15'000, 1);
+
+    nowUs += 50'000;  // the device stalled
+    Callback(45'000, true);
+    EXPECT_EQ(timeline.Reanchors(), 2u);
+}
+
+}  // namespace
+}  // namespace lark

@@ -1,0 +1,199 @@
+// The audio thread's promises as tests: plays sent from one thread while another renders (run
+// under ThreadSanitizer too), and no allocation or free on the render thread.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audio/OutputTimeline.h"
+#include "audio/SoundEngine.h"
+#include "runtime/Clock.h"
+
+namespace {
+
+// Allocations and frees on this thread while a Tripwire is alive. This executable replaces the
+// global operators to count into it; everything else goes straight to malloc and free.
+thread_local int tArmed = 0;
+thread_local std::uint64_t tCount = 0;
+
+void* Allocate(std::size_t size) {
+    tCount += tArmed > 0;
+    if (void* p = std::malloc(size ? size : 1)) {
+        return p;
+    }
+    throw std::bad_alloc();
+}
+
+void* AllocateAligned(std::size_t size, std::align_val_t align) {
+    tCount += tArmed > 0;
+    const auto a = static_cast<std::size_t>(align);
+    if (void* p = std::aligned_alloc(a, (size + a - 1) / a * a)) {
+        return p;
+    }
+    throw std::bad_alloc();
+}
+
+void Free(void* p) {
+    tCount += tArmed > 0 && p != nullptr;
+    std::free(p);
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+    return Allocate(size);
+}
+void* operator new[](std::size_t size) {
+    return Allocate(size);
+}
+void* operator new(std::size_t size, std::align_val_t align) {
+    return AllocateAligned(size, align);
+}
+void* operator new[](std::size_t size, std::align_val_t align) {
+    return AllocateAligned(size, align);
+}
+void operator delete(void* p) noexcept {
+    Free(p);
+}
+void operator delete[](void* p) noexcept {
+    Free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    Free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    Free(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+    Free(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept {
+    Free(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+    Free(p);
+}
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
+    Free(p);
+}
+
+namespace lark {
+namespace {
+
+class Tripwire {
+  public:
+    Tripwire() : start_(tCount) { ++tArmed; }
+    ~Tripwire() { --tArmed; }
+    Tripwire(const Tripwire&) = delete;
+    Tripwire& operator=(const Tripwire&) = delete;
+    std::uint64_t Count() const { return tCount - start_; }
+
+  private:
+    std::uint64_t start_;
+};
+
+// Keeps the compiler from dropping an allocation whose result is not otherwise used.
+void Escape(void* p) {
+    asm volatile("" : : "g"(p) : "memory");
+}
+
+TEST(RealTimeTest, TheTripwireCountsEveryAllocationAndFree) {
+    Tripwire tripwire;
+    {
+        std::vector<float> buffer(256);
+        Escape(buffer.data());
+    }
+    EXPECT_EQ(tripwire.Count(), 2u);
+}
+
+// A device stand-in: the test's own thread renders, as a callback thread would.
+class RenderedElsewhere final : public AudioOutput {
+  public:
+    bool Renders() const override { return true; }
+};
+
+TEST(RealTimeTest, PlaysFromOneThreadAreHeardOnARenderThreadThatNeverAllocates) {
+    SteadyClock clock;
+    SoundEngine engine{clock};
+    std::ostringstream log;
+    ASSERT_TRUE(engine.OpenOutput(
+        [](Mixer&, std::string&) { return std::make_unique<RenderedElsewhere>(); }, log));
+    // One sample, so a voice sounds whole within one buffer; small, so no sum clips.
+    constexpr float kLevel = 1.0f / 64;
+    const auto clip = std::make_shared<const ClipData>(ClipData{48000, {kLevel}});
+
+    constexpr int kBursts = 250;
+    constexpr int kBurst = 8;
+    // Every loop below gives up at this time, so a stalled thread fails the test, not hangs it.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    const auto inTime = [giveUp] { return std::chrono::steady_clock::now() < giveUp; };
+    // The pacing counter is relaxed: it must not order the two threads, or it would hide a
+    // fault in the queue's own ordering from ThreadSanitizer.
+    std::atomic<std::uint64_t> buffers{0};
+    std::atomic<bool> sent{false};
+    double heard = 0;
+    std::uint64_t allocations = 0;
+
+    std::thread renderer([&] {
+        OutputTimeline timeline;
+        std::array<float, 256> buffer{};
+        std::int64_t framesDone = 0;
+        const auto renderOne = [&] {
+            {
+                Tripwire tripwire;
+                const FrameMap map =
+                    timeline.Update(clock.Microseconds(), 5000, framesDone, buffer.size(), false);
+                engine.mixer().Render(buffer.data(), buffer.size(), framesDone, map);
+                allocations += tripwire.Count();
+            }
+            framesDone += static_cast<std::int64_t>(buffer.size());
+            for (float sample : buffer) {
+                heard += sample;
+            }
+            buffers.fetch_add(1, std::memory_order_relaxed);
+        };
+        while (!sent.load(std::memory_order_acquire) && inTime()) {
+            renderOne();
+        }
+        // Then until every voice, waiting ones included, has sounded.
+        do {
+            renderOne();
+        } while (engine.mixer().SoundingVoices() > 0 && inTime());
+    });
+
+    // Bursts of plays, each after the renderer has taken a buffer since the last one, so the
+    // two threads interleave instead of one filling the queue before the other starts.
+    for (int b = 0; b < kBursts && inTime(); ++b) {
+        for (int i = 0; i < kBurst; ++i) {
+            engine.Start(clip, 100);
+        }
+        // Spins, then yields the core in case the renderer waits for it.
+        const std::uint64_t seen = buffers.load(std::memory_order_relaxed);
+        for (int spin = 0; buffers.load(std::memory_order_relaxed) == seen && inTime(); ++spin) {
+            if (spin > 1000) {
+                std::this_thread::yield();
+            }
+        }
+    }
+    sent.store(true, std::memory_order_release);
+    renderer.join();
+
+    const std::uint64_t sentPlays = kBursts * kBurst;
+    const std::uint64_t lost = engine.Dropped() + engine.mixer().StolenVoices();
+    EXPECT_EQ(heard, static_cast<double>(sentPlays - lost) * kLevel)
+        << "a play not lost went unheard";
+    EXPECT_LT(lost, sentPlays / 2);
+    EXPECT_EQ(allocations, 0u) << "the render thread allocated or freed";
+}
+
+}  // namespace
+}  // namespace lark

@@ -1,0 +1,122 @@
+#include "audio/SoundEngine.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "audio/SoundSystem.h"
+#include "support/VirtualLoop.h"
+
+namespace lark {
+namespace {
+
+std::shared_ptr<ClipData> Constant(float value, std::size_t length) {
+    return std::make_shared<ClipData>(ClipData{48000, std::vector<float>(length, value)});
+}
+
+class SoundEngineTest : public ::testing::Test {
+  protected:
+    testing::VirtualClock clock;
+    std::ostringstream log;
+    OfflineOutput* offline = nullptr;  // owned by the engine
+    std::shared_ptr<SoundEngine> engine = std::make_shared<SoundEngine>(clock);
+
+    void SetUp() override { ASSERT_TRUE(engine->OpenOutput(Offline(), log)); }
+
+    OutputFactory Offline() {
+        return [this](Mixer& mixer, std::string&) {
+            auto out = std::make_unique<OfflineOutput>(mixer, clock.Microseconds());
+            offline = out.get();
+            return out;
+        };
+    }
+};
+
+TEST_F(SoundEngineTest, PlayLandsOnTheFrameOfItsClockReadingAtItsVolume) {
+    Sound sound(Constant(0.5f, 4), engine);
+    sound.SetVolume(50);    // a gain of one hundredth per step
+    clock.Advance(12'345);  // 592.56 frames
+    sound.Play();
+    sound.SetVolume(250);
+    EXPECT_EQ(sound.Volume(), 100);
+    sound.SetVolume(-3);
+    EXPECT_EQ(sound.Volume(), 0);
+    offline->Render(1000);
+    std::vector<float> expected(1000, 0.0f);
+    std::fill(expected.begin() + 593, expected.begin() + 597, 0.25f);
+    EXPECT_EQ(offline->Rendered(), expected);
+    EXPECT_TRUE(log.str().empty());
+}
+
+TEST_F(SoundEngineTest, PlayNeverBlocksWithoutADeviceOrWithAStalledOne) {
+    auto silent = std::make_shared<SoundEngine>(clock);
+    EXPECT_FALSE(silent->OpenOutput(
+        [](Mixer&, std::string& whyNot) -> std::unique_ptr<AudioOutput> {
+            whyNot = "no server";
+            return nullptr;
+        },
+        log));
+    EXPECT_TRUE(silent->Silent());
+    Sound unheard(Constant(0.5f, 2), silent);
+    Sound dropped(Constant(0.5f, 2), engine);  // never rendered: like a server that went away
+    for (std::size_t i = 0; i < Mixer::kQueueCapacity + 100; ++i) {
+        unheard.Play();
+        dropped.Play();
+    }
+    EXPECT_EQ(silent->Dropped(), 0u) << "silent: nothing was even sent";
+    EXPECT_EQ(engine->Dropped(), 101u);
+    const std::string said = log.str();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_NE(said.find("no server"), std::string::npos);
+}
+
+TEST_F(SoundEngineTest, APlayedClipOutlivesItsSoundWhileTheOutputMayReadIt) {
+    auto sound = std::make_unique<Sound>(Constant(0.5f, 48000), engine);
+    const std::weak_ptr<const ClipData> clip = sound->clip();
+    sound->Play();
+    offline->Render(100);
+    sound.reset();
+    EXPECT_FALSE(clip.expired()) << "freed while a voice still reads it";
+}
+
+TEST_F(SoundEngineTest, SoundOutlivingItsPlayerIsMute) {
+    struct CountingPlayer final : ClipPlayer {
+        std::shared_ptr<int> starts = std::make_shared<int>(0);
+        void Start(std::shared_ptr<const ClipData>, int) override { ++*starts; }
+    };
+    auto player = std::make_shared<CountingPlayer>();
+    const std::shared_ptr<int> starts = player->starts;
+    Sound sound(Constant(0.5f, 2), player);
+    sound.Play();
+    player.reset();
+    sound.Play();
+    EXPECT_EQ(*starts, 1);
+}
+
+TEST_F(SoundEngineTest, SystemReadsClipsFromItsStoreAndPlaysThemThroughTheEngine) {
+    const std::vector<std::int16_t> pcm = {16384, -16384, 8192};
+    const std::map<int, std::vector<std::byte>> store = {
+        {168, EncodeClip(pcm, 48000, 1, ClipFormat::Flac16)},
+        {169, std::vector<std::byte>(16, std::byte{1})},  // not a sound file
+    };
+    auto system = SoundSystem::Open(
+        clock, Offline(),
+        [&](int number) -> std::optional<std::vector<std::byte>> {
+            const auto it = store.find(number);
+            return it == store.end() ? std::nullopt : std::optional(it->second);
+        },
+        log);
+    auto beep = system->resources().GetSound(168);
+    ASSERT_NE(beep, nullptr);
+    EXPECT_EQ(system->resources().GetSound(169), nullptr);
+    EXPECT_EQ(system->resources().GetSound(177), nullptr);
+    beep->Play();
+    offline->Render(4);
+    EXPECT_EQ(offline->Rendered(), (std::vector<float>{0.5f, -0.5f, 0.25f, 0.0f}));
+}
+
+}  // namespace
+}  // namespace lark

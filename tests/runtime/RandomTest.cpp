@@ -1,0 +1,48 @@
+#include "runtime/Random.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <vector>
+
+#include "support/Statistics.h"
+
+namespace lark {
+namespace {
+
+using testing::ChiSquareUniform;
+
+// One draw from each new object, as the performances draw.
+TEST(RandomTest, FreshObjectsGiveUniformIndependentDrawsIncludingBothBounds) {
+    MersenneRandomSource source(7);
+    constexpr int kDraws = 130'000;
+    std::array<int, 13> counts{};
+    std::array<int, 169> pairs{};  // consecutive draws (a, b): uniform over 13 x 13
+    for (int i = 0; i < kDraws; ++i) {
+        const int v = source.NewRandom()->InRange(1, 13);
+        const int a = source.NewRandom()->InRange(0, 12);
+        const int b = source.NewRandom()->InRange(0, 12);
+        ASSERT_TRUE(v >= 1 && v <= 13 && a >= 0 && a <= 12 && b >= 0 && b <= 12);
+        ++counts[v - 1];
+        ++pairs[a * 13 + b];
+    }
+    // 0.999 quantiles: 32.9 for 12 degrees of freedom, about 231 for 168.
+    EXPECT_LT(ChiSquareUniform(counts), 32.9);
+    EXPECT_LT(ChiSquareUniform(pairs), 231.0);
+}
+
+TEST(RandomTest, TheSameKeyRepeatsAndDifferentKeysDiffer) {
+    auto draws = [](MersenneRandomSource source) {
+        std::vector<int> v;
+        for (int i = 0; i < 20; ++i) {
+            v.push_back(source.NewRandom()->InRange(0, 1'000'000));
+        }
+        return v;
+    };
+    EXPECT_EQ(draws(MersenneRandomSource(3)), draws(MersenneRandomSource(3)));
+    EXPECT_NE(draws(MersenneRandomSource(3)), draws(MersenneRandomSource(4)));
+    EXPECT_NE(draws(MersenneRandomSource()), draws(MersenneRandomSource()));
+}
+
+}  // namespace
+}  // namespace lark

@@ -1,0 +1,230 @@
+#include "runtime/Scheduler.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "runtime/Thread.h"
+#include "runtime/UncaughtErrors.h"
+#include "support/VirtualLoop.h"
+
+namespace lark {
+namespace {
+
+using Events = std::vector<std::string>;
+
+// Counts destroyed frames, to see that a kill destroyed every one.
+struct DestroyCount {
+    int* count;
+    ~DestroyCount() { ++*count; }
+};
+
+class SchedulerTest : public ::testing::Test {
+  protected:
+    testing::VirtualLoop loop;
+    Scheduler& scheduler = loop.scheduler();
+    const double t0 = loop.Now();
+    Events trace;
+    Events uncaught;
+
+    void SetUp() override {
+        scheduler.SetUncaughtHandler([this](const std::string& job, std::exception_ptr e) {
+            uncaught.push_back(job + ": " + UncaughtErrors::Describe(e));
+        });
+    }
+
+    Task<> Yielder(std::string name, int times) {
+        for (int i = 0; i < times; ++i) {
+            trace.push_back(name + std::to_string(i));
+            co_await scheduler.Yield();
+        }
+        trace.push_back(name + " done");
+    }
+    Task<> Sleeper(std::string name, double deadline) {
+        while (loop.Now() < deadline) {
+            co_await scheduler.Yield(deadline);
+        }
+        trace.push_back(name + " +" + std::to_string(std::lround(loop.Now() - t0)));
+    }
+    // Awaits itself depth calls deep, then yields; each frame adds one to its callee's value.
+    Task<int> Nested(int depth, int* destroyed) {
+        DestroyCount count{destroyed};
+        if (depth == 0) {
+            co_await scheduler.Yield();
+            co_return 7;
+        }
+        co_return 1 + co_await Nested(depth - 1, destroyed);
+    }
+    Task<> Failing(std::string what, bool yieldFirst = true) {
+        if (yieldFirst) {
+            co_await scheduler.Yield();
+        }
+        throw std::runtime_error(what);
+    }
+};
+
+TEST_F(SchedulerTest, StartedJobsTakeTurnsAndASpawnedHandlerRunsAtOnce) {
+    scheduler.Start("a", Yielder("a", 2));
+    scheduler.Start("b", Yielder("b", 2));
+    EXPECT_TRUE(trace.empty()) << "Start waits for a turn";
+    scheduler.RunTurn();
+    scheduler.Spawn("click", Yielder("h", 1));  // up to its first yield, before a and b go on
+    EXPECT_EQ(trace, (Events{"a0", "b0", "h0"}));
+    loop.RunUntilIdle();
+    EXPECT_EQ(trace, (Events{"a0", "b0", "h0", "a1", "b1", "h done", "a done", "b done"}));
+    EXPECT_EQ(scheduler.JobCount(), 0u);
+}
+
+TEST_F(SchedulerTest, NestedTasksPassValuesUpAndAKillEndsAJobAtItsSuspension) {
+    int destroyed = 0, result = 0;
+    const auto job = [&] {
+        return Invoke([&]() -> Task<> { result = co_await Nested(2, &destroyed); });
+    };
+    scheduler.Start("whole", job());
+    loop.RunUntilIdle();
+    EXPECT_EQ(result, 9);
+    EXPECT_EQ(destroyed, 3);
+
+    destroyed = result = 0;
+    const auto deep = scheduler.Start("deep", job());
+    scheduler.Kill(scheduler.Start("early", Yielder("early", 1)));  // before its first turn
+    Scheduler::JobId self = 0;
+    self = scheduler.Start("self", Invoke([this, &self]() -> Task<> {
+                               scheduler.Kill(self);
+                               trace.push_back("after kill");  // the running frame cannot go yet
+                               co_await scheduler.Yield();
+                               trace.push_back("never");
+                           }));
+    scheduler.RunTurn();  // deep suspends two calls deep
+    scheduler.Kill(deep);
+    EXPECT_EQ(destroyed, 3) << "every frame goes";
+    loop.RunUntilIdle();
+    scheduler.Kill(deep);   // gone
+    scheduler.Kill(12345);  // unknown
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(trace, (Events{"after kill"}));
+    EXPECT_EQ(scheduler.JobCount(), 0u);
+}
+
+TEST_F(SchedulerTest, AThreadRunsOneRoutineAtATimeUntilKilledOrDestroyed) {
+    auto thread = std::make_unique<Thread>(scheduler, "Class11");
+    int starts = 0, steps = 0;
+    thread->SetRunHandler([&]() -> Task<> {
+        for (++starts;; ++steps) {
+            co_await scheduler.Yield(loop.Now() + 1000);
+        }
+    });
+    thread->Kill();  // not running: does nothing
+    thread->Run();
+    EXPECT_TRUE(thread->IsRunning());
+    EXPECT_EQ(starts, 0) << "the routine starts on the next turn";
+    thread->Run();  // a second click before the first run got the processor
+    loop.RunFor(10'000);
+    thread->Run();
+    loop.RunFor(10'000);
+    EXPECT_EQ(starts, 1);
+
+    thread->Kill();
+    EXPECT_FALSE(thread->IsRunning());
+    const int before = steps;
+    loop.RunFor(50'000);
+    EXPECT_EQ(steps, before);
+    thread->Run();  // a fresh run after a kill
+    loop.RunFor(1);
+    EXPECT_EQ(starts, 2);
+    thread.reset();
+    EXPECT_EQ(scheduler.JobCount(), 0u) << "destroying the thread ends its run";
+}
+
+TEST_F(SchedulerTest, TimedYieldsSleepUntilTheirDeadlinesInVirtualTime) {
+    scheduler.Start("late", Sleeper("late", t0 + 2'840'000));
+    scheduler.Start("early", Sleeper("early", t0 + 200));
+    loop.RunUntil(t0 + 300);
+    EXPECT_EQ(trace, (Events{"early +200"}));
+    EXPECT_EQ(loop.Now(), t0 + 300);
+    loop.RunToCompletion();
+    EXPECT_EQ(trace, (Events{"early +200", "late +2840000"}));
+    EXPECT_LT(loop.turns(), 5) << "a hinted wait must not be resumed on every turn";
+}
+
+TEST_F(SchedulerTest, TimedJobsDueInOneTurnWakeInDeadlineOrder) {
+    // Started so that neither start order nor its reverse is deadline order.
+    scheduler.Start("c", Sleeper("c", t0 + 300));
+    scheduler.Start("a", Sleeper("a", t0 + 100));
+    scheduler.Start("b", Sleeper("b", t0 + 200));
+    scheduler.RunTurn();
+    loop.clock().Set(t0 + 1000);  // the loop came back late: all three are due at once
+    EXPECT_EQ(scheduler.RunTurn(), 3);
+    EXPECT_EQ(trace, (Events{"a +1000", "b +1000", "c +1000"}));
+}
+
+TEST_F(SchedulerTest, AnExceptionEndsOnlyItsJobAndIsReportedUnlessAwaited) {
+    scheduler.Spawn("play.Action", Failing("missing control looped3", false));
+    EXPECT_EQ(uncaught, (Events{"play.Action: missing control looped3"})) << "before a suspension";
+    scheduler.Start("bad", Failing("missing clip 177"));
+    scheduler.Start("good", Yielder("g", 2));
+    std::string caught;
+    scheduler.Start("catches", Invoke([this, &caught]() -> Task<> {
+                        try {
+                            co_await Failing("deep");
+                        } catch (const std::runtime_error& e) {
+                            caught = e.what();
+                        }
+                    }));
+    loop.RunUntilIdle();
+    EXPECT_EQ(uncaught, (Events{"play.Action: missing control looped3", "bad: missing clip 177"}));
+    EXPECT_EQ(trace, (Events{"g0", "g1", "g done"}));
+    EXPECT_EQ(caught, "deep");
+}
+
+TEST_F(SchedulerTest, AwaitsOutsideTheSchedulerFailLoudly) {
+    // A job that suspends on an awaiter of its own could never be resumed: it is ended and
+    // reported, instead of hanging.
+    struct Foreign {
+        bool await_ready() { return false; }
+        void await_suspend(std::coroutine_handle<>) {}
+        void await_resume() {}
+    };
+    scheduler.Start("stuck", Invoke([]() -> Task<> { co_await Foreign{}; }));
+    loop.RunUntilIdle();
+    EXPECT_EQ(uncaught, (Events{"stuck: suspended outside the scheduler"}));
+    EXPECT_EQ(scheduler.JobCount(), 0u);
+
+    // Yielding from no job at all is a fault of the caller's.
+    Task<> outside = Invoke([this]() -> Task<> { co_await scheduler.Yield(); });
+    outside.Entry().resume();
+    ASSERT_TRUE(outside.Done());
+    EXPECT_THROW(std::rethrow_exception(outside.Exception()), std::logic_error);
+}
+
+TEST_F(SchedulerTest, ParkedJobResumesOnALaterTurnOnlyOnce) {
+    struct ParkAwaiter {
+        Scheduler& s;
+        Scheduler::Wake& out;
+        bool await_ready() { return false; }
+        void await_suspend(std::coroutine_handle<> h) { out = s.Park(h); }
+        void await_resume() {}
+    };
+    Scheduler::Wake wake;
+    scheduler.Start("parked", Invoke([this, &wake]() -> Task<> {
+                        co_await ParkAwaiter{scheduler, wake};
+                        trace.push_back("resumed");
+                        co_await ParkAwaiter{scheduler, wake};
+                        trace.push_back("resumed again");
+                    }));
+    loop.RunUntilIdle();
+    const auto first = wake;
+    scheduler.Resume(first);
+    EXPECT_TRUE(trace.empty()) << "a wake resumes on a later turn, not inside the call";
+    loop.RunUntilIdle();
+    scheduler.Resume(first);  // stale: the job parked again since
+    loop.RunUntilIdle();
+    EXPECT_EQ(trace, (Events{"resumed"}));
+}
+
+}  // namespace
+}  // namespace lark

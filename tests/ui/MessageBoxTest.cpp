@@ -1,0 +1,116 @@
+#include "runtime/MessageBox.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTest>
+#include <QWidget>
+
+#include "runtime/QtSchedulerDriver.h"
+#include "support/RecordingMessageBoxes.h"
+#include "support/VirtualLoop.h"
+#include "ui/QtMessageBoxes.h"
+
+namespace lark {
+namespace {
+
+using Texts = std::vector<std::string>;
+
+TEST(MsgBoxTest, AJobWaitsForItsOwnBoxWhileOthersGoOnAndAKillClosesIt) {
+    testing::VirtualLoop loop;
+    testing::RecordingMessageBoxes boxes{false};
+    Texts trace;
+    const auto show = [&](std::string name) {
+        return loop.scheduler().Start(name, Invoke([&, name]() -> Task<> {
+                                          co_await MsgBoxAwaiter(loop.scheduler(), boxes, name);
+                                          trace.push_back(name);
+                                      }));
+    };
+    show("one");
+    const auto second = show("two");
+    int ticks = 0;
+    loop.scheduler().Start("ticker", Invoke([&]() -> Task<> {
+                               for (; ticks < 5; ++ticks) {
+                                   co_await loop.scheduler().Yield(loop.Now() + 100'000);
+                               }
+                           }));
+    loop.RunToCompletion();
+    EXPECT_EQ(ticks, 5) << "another job keeps running while the boxes are up";
+    EXPECT_TRUE(trace.empty());
+    EXPECT_EQ(boxes.texts(), (Texts{"one", "two"}));
+
+    boxes.DismissOldest();  // the first one shown, not the last
+    EXPECT_TRUE(trace.empty()) << "resumes on a later turn, not inside the dismissal";
+    loop.RunUntilIdle();
+    EXPECT_EQ(trace, (Texts{"one"}));
+
+    ASSERT_EQ(boxes.OpenCount(), 1u);
+    loop.scheduler().Kill(second);
+    EXPECT_EQ(boxes.OpenCount(), 0u);
+    EXPECT_FALSE(boxes.DismissOldest());
+    loop.RunUntilIdle();
+    EXPECT_EQ(trace, (Texts{"one"}));
+}
+
+// Processes events until the predicate holds, giving up after a generous real-time bound.
+template <typename Pred>
+bool SpinUntil(Pred pred) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!pred() && timer.elapsed() < 5000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return pred();
+}
+
+// Longer than any box's line, with a word (an address) that must not break.
+const QString kLongText = QStringLiteral("short line\n") + QString("many words ").repeated(60) +
+                          QStringLiteral("\nlarkspool.example.org/qvweb/qvpayment.html\nend");
+
+// The real boxes on Qt's event loop, with the real driver: a timed wait long enough to arm its
+// timer, then a box.
+TEST(QtMsgBoxTest, OnTheRealLoopAWaitEndsOnTimeAndAWindowModalBoxResumesTheJob) {
+    SteadyClock clock;
+    QtSchedulerDriver driver{clock};
+    Scheduler scheduler{clock, driver};
+    QtMessageBoxes boxes;
+    QWidget window;
+    boxes.SetParent(&window);
+    window.show();
+
+    const double deadline = clock.Microseconds() + 3000;
+    double woke = 0;
+    bool done = false;
+    scheduler.Start("msg", Invoke([&]() -> Task<> {
+                        co_await scheduler.Yield(deadline);
+                        woke = clock.Microseconds();
+                        co_await MsgBoxAwaiter(scheduler, boxes, kLongText.toStdString());
+                        done = true;
+                    }));
+    ASSERT_TRUE(SpinUntil([&] { return window.findChild<QMessageBox*>() != nullptr; }));
+    EXPECT_GE(woke, deadline);
+    auto* box = window.findChild<QMessageBox*>();
+    EXPECT_EQ(box->text(), kLongText);
+    EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(box->parentWidget(), &window);
+
+    // Shown whole: the label as tall as its wrapped text needs, no word broken, on the screen.
+    ASSERT_TRUE(SpinUntil([&] { return box->isVisible(); }));
+    const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_GE(label->height(), label->heightForWidth(label->width()));
+    EXPECT_GE(label->width(),
+              label->fontMetrics().horizontalAdvance("larkspool.example.org/qvweb/qvpayment.html"));
+    EXPECT_TRUE(box->screen()->availableGeometry().contains(box->frameGeometry()));
+
+    QTest::keyClick(box, Qt::Key_Escape);
+    EXPECT_TRUE(SpinUntil([&] { return done; }));
+}
+
+}  // namespace
+}  // namespace lark

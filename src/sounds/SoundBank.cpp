@@ -32,6 +32,18 @@ const SoundBank::Clip* SoundBank::Find(Getter getter) {
     return nullptr;
 }
 
+void SoundBank::DecodeAllAhead() {
+    ResourceFork* store = resources_ ? resources_() : nullptr;
+    if (!store) {
+        return;  // the getters will say so
+    }
+    std::vector<int> numbers;
+    for (const Clip& clip : Clips()) {
+        numbers.push_back(clip.number);
+    }
+    store->DecodeAhead(std::move(numbers));
+}
+
 Sound* SoundBank::Load(CachedClip& clip) {
     if (clip._snd) {
         return clip._snd.get();

@@ -34,6 +34,7 @@ void SoundEngine::Start(std::shared_ptr<const ClipData> clip, int volume) {
     if (!mixer_.Submit(command)) {
         ++dropped_;
     }
+    output_->Wake();
 }
 
 }  // namespace lark

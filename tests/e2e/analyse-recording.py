@@ -26,7 +26,9 @@ STEP_US = {
 }
 ONE_SHOT_PAUSE_US = 2000000
 SPACING_TOLERANCE = 96  # samples: 2 ms
-FIRST_PLAY_ALLOWANCE = 480  # samples (10 ms): decoding a clip of up to 3 s, on a slow machine
+# Clips are decoded ahead of their first Play, and a Play that starts the output stream lands
+# on its frame like any other: a first play gets no more room than a repeat.
+FIRST_PLAY_ALLOWANCE = 0  # samples
 MATCH_MIN = 0.7  # normalised cross-correlation of a clip that is really there
 GAIN_RANGE = (0.9, 1.1)  # every clip plays at full volume
 RESIDUAL_MAX = 0.003  # peak of what is left once the clips are taken out (-50 dBFS)
@@ -163,9 +165,8 @@ def describe(found, base):
 
 
 def check_spacing(report, found, what, played):
-    """Each onset follows the one before by the earlier clip's step length. A clip playing for
-    the first time in the process is decoded just before its Play, which the step does not
-    count, so it may start late by that much more. `played` holds the clips heard so far.
+    """Each onset follows the one before by the earlier clip's step length, first plays of a
+    clip in the process included (reported apart). `played` holds the clips heard so far.
     Returns the deviations of the onsets of clips played before, in samples."""
     repeats, firsts, bad, slight = [], [], [], []
     for (a, oa, _, _), (b, ob, _, _) in zip(found, found[1:]):

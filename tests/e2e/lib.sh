@@ -275,3 +275,20 @@ screenshot() { import -display "$DISPLAY" -window root "$1" 2>> "$E2E_LOG" || tr
 
 # CPU time used by a process so far, in clock ticks (user + system).
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+
+# Starts the sound server again after kill_sound_server, at the same address and with the same
+# sinks, as a user who resets their audio would; the app is not told.
+restart_sound_server() {
+    local dir
+    dir=$(dirname "$E2E_PULSE_LOG")
+    HOME=$dir XDG_RUNTIME_DIR=$dir pulseaudio -n -F "$dir/default.pa" --daemonize=no \
+        --exit-idle-time=-1 --log-level=debug --log-target=file:"$dir/pulse-restarted.log" &
+    E2E_PULSE=$!
+    E2E_PULSE_LOG=$dir/pulse-restarted.log
+    e2e_track "$E2E_PULSE"
+    poll 10 pulse_ready || {
+        e2e_fail "the sound server did not start again"
+        return 1
+    }
+    e2e_log "sound server started again (pid $E2E_PULSE)"
+}

@@ -64,8 +64,12 @@ PulseOutput::~PulseOutput() {
 }
 
 void PulseOutput::Wake() {
-    wake_.store(true, std::memory_order_release);
-    pa_mainloop_wakeup(loop_);
+    wake_.store(true);
+    // A running stream's thread wakes for its next refill anyway and sees the flag then; only
+    // a stopped one needs the call, which may hand the core to the output thread at once.
+    if (!running_.load()) {
+        pa_mainloop_wakeup(loop_);
+    }
 }
 
 void PulseOutput::Run() {
@@ -143,7 +147,7 @@ void PulseOutput::Step() {
             DropContext();
         }
     }
-    if (wake_.exchange(false, std::memory_order_acquire)) {
+    if (wake_.exchange(false)) {
         idle_ = false;
         silentFrames_ = 0;
         startWhenReady_ = !stream_;
@@ -159,6 +163,10 @@ void PulseOutput::Step() {
     }
     if (stream_ && idle_) {
         EndStream();
+        // A Play sent just before the end saw the stream running and did not wake us.
+        if (wake_.load()) {
+            pa_mainloop_wakeup(loop_);
+        }
     }
 }
 
@@ -196,7 +204,7 @@ void PulseOutput::StartStream() {
     silentFrames_ = 0;
     idle_ = false;
     underflow_ = false;
-    running_.store(true, std::memory_order_relaxed);
+    running_.store(true);
     runs_.fetch_add(1, std::memory_order_relaxed);
 }
 
@@ -210,7 +218,7 @@ void PulseOutput::EndStream() {
     pa_stream_disconnect(stream_);
     pa_stream_unref(stream_);
     stream_ = nullptr;
-    running_.store(false, std::memory_order_relaxed);
+    running_.store(false);
 }
 
 void PulseOutput::DropContext() {

@@ -34,7 +34,8 @@ class PulseOutput final : public AudioOutput {
         double refillUs = 10'000;
         // Silence after which the stream ends: longer than any pause within a performance.
         double idleStopUs = 3'000'000;
-        double safetyUs = 2'000;
+        // Room for a late callback and a server that reports its timing unevenly.
+        double safetyUs = 5'000;
     };
 
     // GUI thread. Connects to the server (never starting one); nullptr (and why) when there is

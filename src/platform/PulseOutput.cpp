@@ -4,6 +4,8 @@
 #include <pulse/pulseaudio.h>
 #include <sched.h>
 
+#include <algorithm>
+
 namespace lark {
 
 namespace {
@@ -26,6 +28,10 @@ void OnLatencyUpdate(pa_stream* /*stream*/, void* user) {
 
 void OnUnderflow(pa_stream* /*stream*/, void* user) {
     static_cast<PulseOutput*>(user)->NoteUnderflow();
+}
+
+void OnStarted(pa_stream* /*stream*/, void* user) {
+    static_cast<PulseOutput*>(user)->NoteStarted();
 }
 
 }  // namespace
@@ -184,6 +190,7 @@ void PulseOutput::StartStream() {
     pa_stream_set_write_callback(stream_, OnWritable, this);
     pa_stream_set_latency_update_callback(stream_, OnLatencyUpdate, this);
     pa_stream_set_underflow_callback(stream_, OnUnderflow, this);
+    pa_stream_set_started_callback(stream_, OnStarted, this);
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.tlength = static_cast<std::uint32_t>(
@@ -204,6 +211,7 @@ void PulseOutput::StartStream() {
     silentFrames_ = 0;
     idle_ = false;
     underflow_ = false;
+    started_ = false;
     running_.store(true);
     runs_.fetch_add(1, std::memory_order_relaxed);
 }
@@ -215,6 +223,7 @@ void PulseOutput::EndStream() {
     pa_stream_set_write_callback(stream_, nullptr, nullptr);
     pa_stream_set_latency_update_callback(stream_, nullptr, nullptr);
     pa_stream_set_underflow_callback(stream_, nullptr, nullptr);
+    pa_stream_set_started_callback(stream_, nullptr, nullptr);
     pa_stream_disconnect(stream_);
     pa_stream_unref(stream_);
     stream_ = nullptr;
@@ -234,20 +243,28 @@ void PulseOutput::Fill() {
     if (!stream_ || pa_stream_get_state(stream_) != PA_STREAM_READY) {
         return;
     }
+    if (!started_) {
+        // Until the server plays the stream (a suspended device may take tens of milliseconds
+        // to resume), nobody can say when a frame will sound: silence fills the buffer, and
+        // the timeline is anchored once it plays.
+        WriteSilence();
+        return;
+    }
     pa_usec_t latency = 0;
     int negative = 0;
-    // Until the first timing report the stream cannot say when a frame will sound.
     if (pa_stream_get_latency(stream_, &latency, &negative) < 0) {
         return;
     }
     if (!latencyHeld_) {
-        // Held for the life of the process: what the server then waits before playing a
-        // frame, plus the whole buffer that may be written ahead of it, and a margin.
+        // Held for the life of the process: what the device keeps buffered before a frame is
+        // heard, plus the whole buffer that may be written ahead of it, and a margin.
+        const pa_timing_info* timing = pa_stream_get_timing_info(stream_);
         const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream_);
+        const double deviceUs = timing ? static_cast<double>(timing->sink_usec) : 0.0;
         const double bufferUs = attr ? static_cast<double>(pa_bytes_to_usec(
                                            attr->tlength, pa_stream_get_sample_spec(stream_)))
                                      : tuning_.bufferUs;
-        timeline_.HoldLatency(static_cast<double>(latency) + bufferUs + tuning_.safetyUs);
+        timeline_.HoldLatency(deviceUs + bufferUs + tuning_.safetyUs);
         latencyHeld_ = true;
         latencyUs_.store(timeline_.LatencyUs(), std::memory_order_relaxed);
     }
@@ -282,6 +299,25 @@ void PulseOutput::Fill() {
         }
     }
     reanchors_.store(timeline_.Reanchors(), std::memory_order_relaxed);
+}
+
+void PulseOutput::NoteStarted() {
+    started_ = true;
+    Fill();
+}
+
+void PulseOutput::WriteSilence() {
+    std::size_t bytes = pa_stream_writable_size(stream_);
+    if (bytes == static_cast<std::size_t>(-1) || bytes < sizeof(float)) {
+        return;
+    }
+    void* data = nullptr;
+    if (pa_stream_begin_write(stream_, &data, &bytes) < 0 || !data) {
+        return;
+    }
+    bytes -= bytes % sizeof(float);
+    std::fill_n(static_cast<float*>(data), bytes / sizeof(float), 0.0f);
+    pa_stream_write(stream_, data, bytes, nullptr, 0, PA_SEEK_RELATIVE);
 }
 
 }  // namespace lark

@@ -70,7 +70,12 @@ class PulseOutput final : public AudioOutput {
 
     // The output thread's callbacks; public for the C callbacks.
     void Fill();
-    void NoteUnderflow() { underflow_ = true; }
+    // The server ran out of samples and waits to refill before it plays on.
+    void NoteUnderflow() {
+        underflow_ = true;
+        started_ = false;
+    }
+    void NoteStarted();
 
   private:
     void Run();
@@ -79,6 +84,7 @@ class PulseOutput final : public AudioOutput {
     void StartStream();
     void EndStream();
     void DropContext();
+    void WriteSilence();
 
     Mixer& mixer_;
     const Clock& clock_;
@@ -96,6 +102,7 @@ class PulseOutput final : public AudioOutput {
     bool startWhenReady_ = false;
     bool latencyHeld_ = false;
     bool underflow_ = false;
+    bool started_ = false;  // the server plays what the stream sends
     bool idle_ = false;
     std::int64_t framesDone_ = 0;
     std::int64_t silentFrames_ = 0;

@@ -20,10 +20,15 @@ RATE = analyse.RATE
 
 
 def spread(values):
+    """How many spacings hold the step to within 2 samples, and the spread of all of them.
+    A clip the search missed (the quiet pause clip under hiss) makes one spacing a whole
+    step long: the largest values say so."""
     if not values:
         return "-"
     v = np.array(values)
-    return f"{v.min():+d} .. {v.max():+d} (median {np.median(v):+.0f}, n={len(v)})"
+    within = int(np.sum(np.abs(v) <= 2))
+    return (f"{within}/{len(v)} within ±2; median {np.median(v):+.0f}, "
+            f"p90 {np.percentile(v, 90):+.0f}, min {v.min():+d}, max {v.max():+d}")
 
 
 def pieces(x, quiet=100, pad=200):

@@ -1,5 +1,6 @@
 // The process entry: brings Qt up, wires the runtime and the sound, and runs the piece.
 #include <QApplication>
+#include <QTimer>
 #include <iostream>
 
 #include "app/Startup.h"
@@ -35,6 +36,9 @@ int main(int argc, char** argv) {
     lark::Startup startup(runtime, sounds);
     return startup._Main([&] {
         boxes.SetParent(startup.DefaultWindow());
+        // Once the loop runs and the window is on its way: decoding then costs the window
+        // nothing, and no step waits for a clip to decode.
+        QTimer::singleShot(0, [&sounds] { sounds.DecodeAllAhead(); });
         return QApplication::exec();
     });
 }

@@ -17,6 +17,9 @@ class AudioOutput {
     virtual ~AudioOutput() = default;
     // False for the silent stand-in: nothing ever renders, so there is no point in sending.
     virtual bool Renders() const = 0;
+    // GUI thread, right after a Play was sent; returns at once. An output that stops while
+    // nothing sounds starts again.
+    virtual void Wake() {}
 };
 
 // Makes an output over the mixer, or returns nullptr and says why in whyNot.

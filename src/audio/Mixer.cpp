@@ -42,6 +42,16 @@ void Mixer::Render(float* out, std::size_t frames, std::int64_t firstFrame, cons
     sounding_.store(sounding, std::memory_order_relaxed);
 }
 
+void Mixer::Reset() {
+    PlayCommand command;
+    while (queue_.Pop(command)) {
+    }
+    for (Voice& v : voices_) {
+        v.state = VoiceState::Free;
+    }
+    sounding_.store(0, std::memory_order_relaxed);
+}
+
 void Mixer::StartVoice(const PlayCommand& command, std::int64_t firstFrame, const FrameMap& map) {
     if (!command.clip || command.clip->samples.empty()) {
         return;

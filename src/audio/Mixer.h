@@ -48,6 +48,10 @@ class Mixer {
     // passed starts at firstFrame, late but whole.
     void Render(float* out, std::size_t frames, std::int64_t firstFrame, const FrameMap& map);
 
+    // Audio thread. Forgets every Play sent and every voice sounding: the output lost its
+    // device, and what was due then would only come late.
+    void Reset();
+
     // Any thread; snapshots.
     int SoundingVoices() const { return sounding_.load(std::memory_order_relaxed); }
     std::uint64_t StolenVoices() const { return stolen_.load(std::memory_order_relaxed); }

@@ -33,4 +33,14 @@ FrameMap OutputTimeline::Update(double nowUs, double dacAheadUs, std::int64_t fr
     return FrameMap{anchorUs_ - latencyUs_, anchorFrame_, static_cast<double>(tuning_.rate)};
 }
 
+void OutputTimeline::HoldLatency(double latencyUs) {
+    latencyUs_ = latencyUs;
+    calibrated_ = tuning_.calibrationCallbacks;
+}
+
+void OutputTimeline::Restart() {
+    anchored_ = false;
+    departures_ = 0;
+}
+
 }  // namespace lark

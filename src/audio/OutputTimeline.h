@@ -33,6 +33,13 @@ class OutputTimeline {
     FrameMap Update(double nowUs, double dacAheadUs, std::int64_t framesDone, unsigned long frames,
                     bool underflow);
 
+    // Holds this latency from now on instead of measuring it: for an output that knows its
+    // buffering up front and must not change the latency once Plays have landed.
+    void HoldLatency(double latencyUs);
+    // The device starts again after a stop, its frames counted afresh: the next Update
+    // anchors anew. The latency is kept, so Plays land alike in every run.
+    void Restart();
+
     double LatencyUs() const { return latencyUs_; }
     std::uint64_t Reanchors() const { return reanchors_; }
 

@@ -15,16 +15,28 @@ std::optional<std::vector<std::byte>> ReadClipResource(int number) {
     return std::vector<std::byte>(first, first + data.size());
 }
 
-std::shared_ptr<Sound> ClipResourceFork::GetSound(int number) {
+std::shared_ptr<const ClipData> ClipResourceFork::Decode(int number) const {
     const std::optional<std::vector<std::byte>> bytes = reader_ ? reader_(number) : std::nullopt;
-    if (!bytes) {
-        return nullptr;
+    return bytes ? DecodeClip(*bytes, outputRate_) : nullptr;
+}
+
+std::shared_ptr<Sound> ClipResourceFork::GetSound(int number) {
+    std::optional<std::shared_ptr<const ClipData>> ready;
+    if (ahead_) {
+        ready = ahead_->Take(number);
     }
-    std::shared_ptr<const ClipData> clip = DecodeClip(*bytes, outputRate_);
+    std::shared_ptr<const ClipData> clip = ready ? std::move(*ready) : Decode(number);
     if (!clip) {
         return nullptr;
     }
     return std::make_shared<Sound>(std::move(clip), player_);
+}
+
+void ClipResourceFork::DecodeAhead(std::vector<int> numbers) {
+    if (!ahead_) {
+        ahead_ = std::make_unique<lark::DecodeAhead>(std::move(numbers),
+                                                     [this](int number) { return Decode(number); });
+    }
 }
 
 }  // namespace lark

@@ -23,10 +23,13 @@ bool SoundEngine::OpenOutput(const OutputFactory& factory, std::ostream& log) {
 }
 
 void SoundEngine::Start(std::shared_ptr<const ClipData> clip, int volume) {
-    const double nowUs = clock_.Microseconds();
     if (!clip || Silent()) {
         return;
     }
+    // Waking a stopped output may hand it the core for a moment: the stamp comes after, so
+    // that moment is not added to the step that this Play begins.
+    output_->Wake();
+    const double nowUs = clock_.Microseconds();
     if (std::find(kept_.begin(), kept_.end(), clip) == kept_.end()) {
         kept_.push_back(clip);
     }

@@ -1,6 +1,7 @@
 #include "audio/SoundSystem.h"
 
 #include "audio/PortAudioOutput.h"
+#include "audio/PulseOutput.h"
 
 namespace lark {
 
@@ -19,7 +20,17 @@ std::unique_ptr<SoundSystem> SoundSystem::Open(const Clock& clock, const OutputF
 std::unique_ptr<SoundSystem> SoundSystem::OpenDefault(const Clock& clock, std::ostream& log) {
     const OutputFactory device = [&clock](Mixer& mixer,
                                           std::string& whyNot) -> std::unique_ptr<AudioOutput> {
-        return PortAudioOutput::Open(mixer, clock, whyNot);
+        // The sound server's own client first: cheapest while playing, and nothing at all
+        // while silent. PortAudio for machines with plain ALSA or JACK.
+        std::string noServer;
+        if (auto pulse = PulseOutput::Open(mixer, clock, noServer)) {
+            return pulse;
+        }
+        std::unique_ptr<AudioOutput> device = PortAudioOutput::Open(mixer, clock, whyNot);
+        if (!device) {
+            whyNot = noServer + "; " + whyNot;
+        }
+        return device;
     };
     return Open(clock, device, ReadClipResource, log);
 }

@@ -14,8 +14,8 @@ namespace lark {
 // once by app/ at start-up and kept until the end; GUI thread only.
 class SoundSystem {
   public:
-    // Opens the default output device through PortAudio, or a silent output (one line on
-    // `log`) when there is none.
+    // Opens the sound server's default output, else the default device through PortAudio,
+    // else a silent output (one line on `log`).
     static std::unique_ptr<SoundSystem> OpenDefault(const Clock& clock, std::ostream& log);
     // Over any output and any store: tests pass an offline output and clips of their own.
     static std::unique_ptr<SoundSystem> Open(const Clock& clock, const OutputFactory& output,

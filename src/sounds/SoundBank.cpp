@@ -1,5 +1,7 @@
 #include "sounds/SoundBank.h"
 
+#include <vector>
+
 #include "runtime/NilObjectException.h"
 
 namespace lark {
@@ -46,6 +48,18 @@ const SoundBank::Clip* SoundBank::Find(Getter getter) {
         }
     }
     return nullptr;
+}
+
+void SoundBank::DecodeAllAhead() {
+    ResourceFork* store = resources_ ? resources_() : nullptr;
+    if (!store) {
+        return;  // the getters will say so
+    }
+    std::vector<int> numbers;
+    for (const Clip& clip : Clips()) {
+        numbers.push_back(clip.number);
+    }
+    store->DecodeAhead(std::move(numbers));
 }
 
 Sound* SoundBank::thats() {

@@ -3,6 +3,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "audio/ResourceFork.h"
 #include "audio/Sound.h"
@@ -31,6 +32,10 @@ class SoundBank {
     // the getter that needs it throws NilObjectException.
     explicit SoundBank(std::function<ResourceFork*()> resources)
         : resources_(std::move(resources)) {}
+
+    // Has the store decode all thirteen off the GUI thread, so that each getter's first call
+    // finds its clip ready. Fills no cache: the getters still do that at their first call.
+    void DecodeAllAhead();
 
     Sound* thats();
     Sound* one1();

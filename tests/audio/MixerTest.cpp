@@ -101,6 +101,19 @@ TEST_F(MixerTest, LateCommandStartsWholeAtTheNextBuffer) {
     EXPECT_EQ(mixer.LateStarts(), 1u);
 }
 
+TEST_F(MixerTest, ResetSilencesWhatSoundsAndForgetsWhatWasSent) {
+    const ClipData clip = Ramp(100);
+    Play(clip, 0);
+    Render(10);
+    Play(clip, 20);  // sent, not yet taken
+    mixer.Reset();
+    EXPECT_EQ(mixer.SoundingVoices(), 0);
+    EXPECT_EQ(Render(100), Samples(100, 0.0f));
+    Play(clip, next);  // what is sent afterwards plays as ever
+    EXPECT_EQ(Render(4),
+              (Samples{clip.samples[0], clip.samples[1], clip.samples[2], clip.samples[3]}));
+}
+
 TEST_F(MixerTest, FrameMapRoundsToTheNearestFrame) {
     const FrameMap m{1'000'000, 0, 48000};
     EXPECT_EQ(m.FrameAt(1'000'000), 0);

@@ -69,5 +69,22 @@ TEST_F(OutputTimelineTest, AnOddReportMovesNothingButALastingShiftOrAnUnderflowR
     EXPECT_EQ(timeline.Reanchors(), 2u);
 }
 
+TEST_F(OutputTimelineTest, AHeldLatencyStaysThroughEveryRunAndEachRunAnchorsAfresh) {
+    timeline.HoldLatency(25'000);
+    Callback(60'000);  // no calibration: a late report changes nothing
+    EXPECT_DOUBLE_EQ(timeline.LatencyUs(), 25'000);
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        timeline.Restart();
+        nowUs += 7'777'777;  // stopped for a while; frames count from 0 again
+        framesDone = 0;
+        const double startUs = nowUs;
+        const FrameMap map = Callback(4'000);
+        EXPECT_EQ(map.FrameAt(startUs + 4'000 - 25'000), 0) << "frame 0 heard at its report";
+        EXPECT_EQ(map.FrameAt(startUs + 4'000), 1200) << "a Play sounds 25 ms after it";
+        EXPECT_EQ(timeline.Reanchors(), 0u);
+    }
+}
+
 }  // namespace
 }  // namespace lark

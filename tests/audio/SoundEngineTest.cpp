@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <sstream>
 #include <string>
@@ -102,17 +103,29 @@ TEST_F(SoundEngineTest, SystemReadsClipsFromItsStoreAndPlaysThemThroughTheEngine
         {168, EncodeClip(pcm, 48000, 1, ClipFormat::Flac16)},
         {169, std::vector<std::byte>(16, std::byte{1})},  // not a sound file
     };
+    std::map<int, std::atomic<int>> reads;
+    for (int number : {168, 169, 177}) {
+        reads[number] = 0;
+    }
     auto system = SoundSystem::Open(
         clock, Offline(),
         [&](int number) -> std::optional<std::vector<std::byte>> {
+            ++reads.at(number);
             const auto it = store.find(number);
             return it == store.end() ? std::nullopt : std::optional(it->second);
         },
         log);
+    // Decoded ahead on a worker: each first request finds its clip without reading it again.
+    system->resources().DecodeAhead({168, 169, 177});
     auto beep = system->resources().GetSound(168);
     ASSERT_NE(beep, nullptr);
     EXPECT_EQ(system->resources().GetSound(169), nullptr);
     EXPECT_EQ(system->resources().GetSound(177), nullptr);
+    EXPECT_EQ(reads[168], 1);
+    EXPECT_EQ(reads[169], 1);
+    EXPECT_EQ(system->resources().GetSound(169), nullptr);
+    EXPECT_EQ(reads[169], 2) << "a clip that was not there is looked for again";
+    EXPECT_NE(system->resources().GetSound(168), beep) << "each call makes a new Sound";
     beep->Play();
     offline->Render(4);
     EXPECT_EQ(offline->Rendered(), (std::vector<float>{0.5f, -0.5f, 0.25f, 0.0f}));

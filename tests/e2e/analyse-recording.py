@@ -26,7 +26,12 @@ STEP_US = {
 }
 ONE_SHOT_PAUSE_US = 2000000
 SPACING_TOLERANCE = 96  # samples: 2 ms
-FIRST_PLAY_ALLOWANCE = 480  # samples (10 ms): decoding a clip of up to 3 s, on a slow machine
+# Clips are decoded ahead of their first Play: a first play gets no more room than a repeat.
+FIRST_PLAY_ALLOWANCE = 0  # samples
+# The output stream runs only while sound is due, so the first clip of a performance may wait
+# for it to start (PipeWire links a new stream in tens of milliseconds): it may sound late by
+# that much, which shortens only its own spacing to the next clip.
+STREAM_START_ALLOWANCE = 4800  # samples: 100 ms
 MATCH_MIN = 0.7  # normalised cross-correlation of a clip that is really there
 GAIN_RANGE = (0.9, 1.1)  # every clip plays at full volume
 RESIDUAL_MAX = 0.003  # peak of what is left once the clips are taken out (-50 dBFS)
@@ -163,16 +168,17 @@ def describe(found, base):
 
 
 def check_spacing(report, found, what, played):
-    """Each onset follows the one before by the earlier clip's step length. A clip playing for
-    the first time in the process is decoded just before its Play, which the step does not
-    count, so it may start late by that much more. `played` holds the clips heard so far.
+    """Each onset follows the one before by the earlier clip's step length, first plays of a
+    clip in the process included (reported apart); the performance's first clip may come late
+    by the output's start. `played` holds the clips heard so far.
     Returns the deviations of the onsets of clips played before, in samples."""
     repeats, firsts, bad, slight = [], [], [], []
-    for (a, oa, _, _), (b, ob, _, _) in zip(found, found[1:]):
+    for i, ((a, oa, _, _), (b, ob, _, _)) in enumerate(zip(found, found[1:])):
         played.add(a)
         deviation = ob - oa - step_samples(a)
         late_limit = SPACING_TOLERANCE + (0 if b in played else FIRST_PLAY_ALLOWANCE)
-        if not -SPACING_TOLERANCE <= deviation <= late_limit:
+        early_limit = SPACING_TOLERANCE + (STREAM_START_ALLOWANCE if i == 0 else 0)
+        if not -early_limit <= deviation <= late_limit:
             bad.append(f"{a}->{b} {deviation:+d}")
             slight.append(
                 -SPACING_TOLERANCE - HELD_UP_MAX <= deviation <= late_limit + HELD_UP_MAX)

@@ -303,3 +303,69 @@ screenshot() { import -display "$DISPLAY" -window root "$1" 2>> "$E2E_LOG" || tr
 
 # CPU time used by a process so far, in clock ticks (user + system).
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+
+# Starts the sound server again after kill_sound_server, at the same address and with the same
+# sinks, as a user who resets their audio would; the app is not told.
+restart_sound_server() {
+    local dir
+    dir=$(dirname "$E2E_PULSE_LOG")
+    HOME=$dir XDG_RUNTIME_DIR=$dir pulseaudio -n -F "$dir/default.pa" --daemonize=no \
+        --exit-idle-time=-1 --log-level=debug --log-target=file:"$dir/pulse-restarted.log" &
+    E2E_PULSE=$!
+    E2E_PULSE_LOG=$dir/pulse-restarted.log
+    e2e_track "$E2E_PULSE"
+    poll 10 pulse_ready || {
+        e2e_fail "the sound server did not start again"
+        return 1
+    }
+    e2e_log "sound server started again (pid $E2E_PULSE)"
+}
+
+# The same as start_sound_server, on PipeWire and its PulseAudio service instead: a session bus,
+# pipewire, wireplumber and pipewire-pulse in a runtime directory of their own, and a mono
+# 48 kHz float null sink "e2e" as the default sink (PipeWire's dummy driver drives the graph).
+# Sets PULSE_SERVER and E2E_PULSE (the PulseAudio service's pid).
+start_pipewire() {
+    local dir bus
+    dir=$(mktemp -d "$E2E_TMP/pipewire.XXXXXX")
+    bus=$(HOME=$dir XDG_RUNTIME_DIR=$dir dbus-launch --sh-syntax) || {
+        e2e_fail "dbus-launch failed"
+        return 1
+    }
+    eval "$bus"
+    e2e_track "$DBUS_SESSION_BUS_PID"
+    local -x HOME=$dir XDG_RUNTIME_DIR=$dir DBUS_SESSION_BUS_ADDRESS
+    pipewire > "$dir/pipewire.log" 2>&1 &
+    e2e_track $!
+    poll 10 test -S "$dir/pipewire-0" || {
+        e2e_fail "PipeWire did not start"
+        return 1
+    }
+    wireplumber > "$dir/wireplumber.log" 2>&1 &
+    e2e_track $!
+    # Info level: where it tells that a stream ran dry.
+    PIPEWIRE_DEBUG=3 pipewire-pulse > "$dir/pipewire-pulse.log" 2>&1 &
+    E2E_PULSE=$!
+    e2e_track "$E2E_PULSE"
+    E2E_PULSE_LOG=$dir/pipewire-pulse.log
+    export PULSE_SERVER=unix:$dir/pulse/native
+    poll 10 pulse_ready || {
+        e2e_fail "PipeWire's PulseAudio service did not start"
+        return 1
+    }
+    # The service answers before the graph can make sinks: try until it can.
+    poll 10 eval "pactl load-module module-null-sink sink_name=e2e rate=$E2E_RATE channels=1 \
+        format=float32le > /dev/null 2>&1" && pactl set-default-sink e2e || {
+        e2e_fail "no null sink on PipeWire"
+        return 1
+    }
+    e2e_log "PipeWire at $PULSE_SERVER ($(pactl info | sed -n 's/^Server Name: //p'))"
+}
+
+# output_underruns, for either server: PipeWire's PulseAudio service tells of a stream that ran
+# dry, or of a graph cycle it missed, at info level.
+server_underruns() {
+    [[ -f ${E2E_PULSE_LOG:-} ]] || { echo 0; return; }
+    grep -cE 'Implicit underrun|Underrun (of|on) |UNDERFLOW|client missed [0-9]+ wakeups' \
+        "$E2E_PULSE_LOG"
+}

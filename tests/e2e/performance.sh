@@ -2,6 +2,7 @@
 # The piece as a user meets it: the built app under a real X server and a real sound server,
 # driven with xdotool; the sound it makes is recorded and checked against the clip data.
 # Usage: performance.sh APP CLIPDIR ARTIFACT_DIR
+# With E2E_SOUND_SERVER=pipewire the sound server is PipeWire's PulseAudio service.
 set -uo pipefail
 
 app=$1 clips=$2 art=$3
@@ -12,10 +13,18 @@ source "$here/lib.sh"
 # One shot: thirteen steps (8.86 s) and the 2 s pause, with room for a loaded machine.
 ONE_SHOT_WAIT=20
 
+start_server() {
+    if [[ ${E2E_SOUND_SERVER:-pulseaudio} == pipewire ]]; then
+        start_pipewire
+    else
+        start_sound_server
+    fi
+}
+
 scenario() {
     E2E_MARKS=$art/marks.txt
     : > "$E2E_MARKS"
-    start_x && start_sound_server && start_recorder "$art/recording.f32" || return 1
+    start_x && start_server && start_recorder "$art/recording.f32" || return 1
     launch_app "$app" "$art/app-stderr.txt"
     wait_main_window 10 || return 1
     [[ $E2E_WIN_W == 300 && $E2E_WIN_H -ge 300 && $E2E_WIN_H -le 340 ]] ||
@@ -73,10 +82,11 @@ analyse() {
 # for a few milliseconds between two steps. The first the server's log tells; the analysis
 # tells the second (a few onsets off by under 10 ms, everything else right). A wrong step
 # length is off by 10 ms or more, in every attempt; any other failure ends the test at once.
-ATTEMPTS=3
+# PipeWire's service, not real-time here, misses graph cycles more often: it gets more.
+ATTEMPTS=$([[ ${E2E_SOUND_SERVER:-} == pipewire ]] && echo 5 || echo 3)
 worth_retrying() {
     local dry
-    dry=$(output_underruns)
+    dry=$(server_underruns)
     if ! sound_server_alive; then
         e2e_log "the sound server was gone"
     elif ((dry > 0)); then
@@ -112,4 +122,4 @@ done
     exit 1
 }
 grep -E '^(ok|FAIL)|jitter|lateness' "$art/analysis.txt"
-e2e_log "passed (the output ran dry $(output_underruns) time(s))"
+e2e_log "passed (the output ran dry $(server_underruns) time(s))"

@@ -1,0 +1,117 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "audio/AudioOutput.h"
+#include "audio/OutputTimeline.h"
+#include "runtime/Clock.h"
+
+struct pa_context;
+struct pa_mainloop;
+struct pa_stream;
+
+namespace lark {
+
+// The sound server's own client library, on a thread of its own. A stream runs only while
+// sound is due: a Play starts one, and it ends once nothing has sounded for a few seconds, so
+// an idle app makes no wakeups and leaves the server's sink free to suspend. The stream's
+// timeline holds one latency for the whole process (OutputTimeline), so a Play stamped at t
+// sounds at t plus that latency on the exact frame, in every run; only the Play that starts a
+// run may come late, by the time the stream takes to start. When the server goes away, the
+// next Play connects afresh, so a restarted server is found again.
+class PulseOutput final : public AudioOutput {
+  public:
+    static constexpr int kRate = 48000;
+
+    struct Tuning {
+        // The stream's buffer, and how much of it is refilled at a time: the latency and the
+        // wakeups per second follow from these.
+        double bufferUs = 20'000;
+        double refillUs = 10'000;
+        // Silence after which the stream ends: longer than any pause within a performance.
+        double idleStopUs = 3'000'000;
+        // Room for a late callback and a server that reports its timing unevenly.
+        double safetyUs = 5'000;
+    };
+
+    // GUI thread. Connects to the server (never starting one); nullptr (and why) when there is
+    // none. No stream runs until the first Wake.
+    static std::unique_ptr<PulseOutput> Open(Mixer& mixer, const Clock& clock, std::string& whyNot,
+                                             Tuning tuning);
+    static std::unique_ptr<PulseOutput> Open(Mixer& mixer, const Clock& clock,
+                                             std::string& whyNot) {
+        return Open(mixer, clock, whyNot, Tuning{});
+    }
+    ~PulseOutput() override;
+    PulseOutput(const PulseOutput&) = delete;
+    PulseOutput& operator=(const PulseOutput&) = delete;
+
+    bool Renders() const override { return true; }
+    void Wake() override;
+
+    // Any thread; snapshots.
+    bool Running() const { return running_.load(std::memory_order_relaxed); }
+    std::uint64_t Runs() const { return runs_.load(std::memory_order_relaxed); }
+    double LatencyUs() const { return latencyUs_.load(std::memory_order_relaxed); }
+    std::uint64_t Reanchors() const { return reanchors_.load(std::memory_order_relaxed); }
+
+  private:
+    struct Key {
+        explicit Key() = default;
+    };
+
+  public:
+    // Through Open only.
+    PulseOutput(Key, Mixer& mixer, const Clock& clock, Tuning tuning);
+
+    // The output thread's callbacks; public for the C callbacks.
+    void Fill();
+    // The server ran out of samples and waits to refill before it plays on.
+    void NoteUnderflow() {
+        underflow_ = true;
+        started_ = false;
+    }
+    void NoteStarted();
+
+  private:
+    void Run();
+    bool Connect(std::string& whyNot);
+    void Step();
+    void StartStream();
+    void EndStream();
+    void DropContext();
+    void WriteSilence();
+
+    Mixer& mixer_;
+    const Clock& clock_;
+    const Tuning tuning_;
+    pa_mainloop* loop_ = nullptr;
+    std::thread thread_;
+    std::atomic<bool> wake_{false};
+    std::atomic<bool> quit_{false};
+    std::atomic<int> connected_{0};  // 0 while the first connection settles, 1 up, -1 failed
+    std::string whyNot_;             // set before connected_ turns -1
+
+    // Output thread state.
+    pa_context* context_ = nullptr;
+    pa_stream* stream_ = nullptr;
+    bool startWhenReady_ = false;
+    bool latencyHeld_ = false;
+    bool underflow_ = false;
+    bool started_ = false;  // the server plays what the stream sends
+    bool idle_ = false;
+    std::int64_t framesDone_ = 0;
+    std::int64_t silentFrames_ = 0;
+    OutputTimeline timeline_;
+
+    std::atomic<bool> running_{false};
+    std::atomic<std::uint64_t> runs_{0};
+    std::atomic<double> latencyUs_{0};
+    std::atomic<std::uint64_t> reanchors_{0};
+};
+
+}  // namespace lark

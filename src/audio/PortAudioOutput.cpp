@@ -47,7 +47,7 @@ class QuietStderr {
 
 int Callback(const void* /*input*/, void* output, unsigned long frames,
              const PaStreamCallbackTimeInfo* time, PaStreamCallbackFlags flags, void* user) {
-    double aheadUs = (time->outputBufferDacTime - time->currentTime) * 1e6;
+    double aheadUs = time ? (time->outputBufferDacTime - time->currentTime) * 1e6 : 0;
     if (!(aheadUs >= 0 && aheadUs < 1e6)) {
         aheadUs = 0;  // a host API that reports no times
     }
@@ -81,6 +81,11 @@ bool PortAudioOutput::Start(std::string& whyNot) {
     }
     PaStream* stream = nullptr;
     const PaDeviceIndex device = Pa_GetDefaultOutputDevice();
+    const PaDeviceInfo* deviceInfo = Pa_GetDeviceInfo(device);
+    if (deviceInfo == nullptr) {
+        whyNot = "PortAudio gives no details of the default output device";
+        return false;
+    }
     for (int channels : {1, 2}) {
         // The default stream asks for the device's high latency; a click on start should be
         // heard within a few tens of milliseconds.
@@ -89,7 +94,7 @@ bool PortAudioOutput::Start(std::string& whyNot) {
         parameters.channelCount = channels;
         parameters.sampleFormat = paFloat32;
         parameters.suggestedLatency =
-            std::max(kSuggestedLatencySeconds, Pa_GetDeviceInfo(device)->defaultLowOutputLatency);
+            std::max(kSuggestedLatencySeconds, deviceInfo->defaultLowOutputLatency);
         err = Pa_OpenStream(&stream, nullptr, &parameters, kRate, kFramesPerBuffer, paNoFlag,
                             Callback, this);
         if (err == paNoError) {
@@ -100,7 +105,8 @@ bool PortAudioOutput::Start(std::string& whyNot) {
     if (err == paNoError) {
         // Where the system allows it, the callback thread runs at real-time priority, so a
         // busy machine does not starve the output; elsewhere this changes nothing.
-        if (Pa_GetHostApiInfo(Pa_GetDeviceInfo(device)->hostApi)->type == paALSA) {
+        const PaHostApiInfo* hostApi = Pa_GetHostApiInfo(deviceInfo->hostApi);
+        if (hostApi != nullptr && hostApi->type == paALSA) {
             PaAlsa_EnableRealtimeScheduling(stream, 1);
         }
         err = Pa_StartStream(stream);

@@ -35,7 +35,6 @@ class SoundEngine final : public ClipPlayer {
     // Plays lost because the output had stopped taking them (a full queue).
     std::uint64_t Dropped() const { return dropped_; }
     Mixer& mixer() { return mixer_; }
-    AudioOutput* output() { return output_.get(); }
 
   private:
     const Clock& clock_;

@@ -45,8 +45,6 @@ class SpscQueue {
         return head_.load(std::memory_order_acquire) == tail_.load(std::memory_order_acquire);
     }
 
-    static constexpr std::size_t MaxSize() { return Capacity - 1; }
-
   private:
     static constexpr std::size_t kMask = Capacity - 1;
 

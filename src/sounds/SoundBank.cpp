@@ -25,15 +25,19 @@ constexpr std::array<SoundBank::Clip, 13> kClips = {{
     {&SoundBank::thats, "thats", 180},
 }};
 
-// A getter's row, found when the program is compiled.
+// A getter's row, looked up at its first call. (Comparing member function pointers is not a
+// constant expression under every compiler's sanitizers.)
 template <SoundBank::Getter getter>
-constexpr std::size_t kRow = [] {
-    std::size_t row = 0;
-    while (kClips[row].getter != getter) {
-        ++row;
-    }
+std::size_t Row() {
+    static const std::size_t row = [] {
+        std::size_t r = 0;
+        while (kClips[r].getter != getter) {
+            ++r;
+        }
+        return r;
+    }();
     return row;
-}();
+}
 
 }  // namespace
 
@@ -63,43 +67,43 @@ void SoundBank::DecodeAllAhead() {
 }
 
 Sound* SoundBank::thats() {
-    return Load(kRow<&SoundBank::thats>);
+    return Load(Row<&SoundBank::thats>());
 }
 Sound* SoundBank::one1() {
-    return Load(kRow<&SoundBank::one1>);
+    return Load(Row<&SoundBank::one1>());
 }
 Sound* SoundBank::small() {
-    return Load(kRow<&SoundBank::small>);
+    return Load(Row<&SoundBank::small>());
 }
 Sound* SoundBank::step1() {
-    return Load(kRow<&SoundBank::step1>);
+    return Load(Row<&SoundBank::step1>());
 }
 Sound* SoundBank::for1() {
-    return Load(kRow<&SoundBank::for1>);
+    return Load(Row<&SoundBank::for1>());
 }
 Sound* SoundBank::man() {
-    return Load(kRow<&SoundBank::man>);
+    return Load(Row<&SoundBank::man>());
 }
 Sound* SoundBank::silence() {
-    return Load(kRow<&SoundBank::silence>);
+    return Load(Row<&SoundBank::silence>());
 }
 Sound* SoundBank::one2() {
-    return Load(kRow<&SoundBank::one2>);
+    return Load(Row<&SoundBank::one2>());
 }
 Sound* SoundBank::giant() {
-    return Load(kRow<&SoundBank::giant>);
+    return Load(Row<&SoundBank::giant>());
 }
 Sound* SoundBank::leap() {
-    return Load(kRow<&SoundBank::leap>);
+    return Load(Row<&SoundBank::leap>());
 }
 Sound* SoundBank::for2() {
-    return Load(kRow<&SoundBank::for2>);
+    return Load(Row<&SoundBank::for2>());
 }
 Sound* SoundBank::mankind() {
-    return Load(kRow<&SoundBank::mankind>);
+    return Load(Row<&SoundBank::mankind>());
 }
 Sound* SoundBank::beep() {
-    return Load(kRow<&SoundBank::beep>);
+    return Load(Row<&SoundBank::beep>());
 }
 
 Sound* SoundBank::Load(std::size_t row) {

@@ -37,7 +37,7 @@ class SilentOutput final : public AudioOutput {
 // come from the thread that sends, so there is no second thread at all.
 class OfflineOutput final : public AudioOutput {
   public:
-    OfflineOutput(Mixer& mixer, double originUs, int rate = 48000)
+    OfflineOutput(Mixer& mixer, double originUs, int rate = kOutputRateHz)
         : mixer_(mixer), map_{originUs, 0, static_cast<double>(rate)} {}
 
     bool Renders() const override { return true; }

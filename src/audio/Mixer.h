@@ -11,12 +11,15 @@
 
 namespace lark {
 
+// The one sample rate of the sound path: every output runs at it and every clip is decoded to it.
+inline constexpr int kOutputRateHz = 48000;
+
 // Maps clock readings to frames of the mixer's timeline: the reading originUs sounds at
 // frame originFrame, and every microsecond after it is rate / 1e6 frames later.
 struct FrameMap {
     double originUs = 0;
     std::int64_t originFrame = 0;
-    double rate = 48000;
+    double rate = kOutputRateHz;
 
     std::int64_t FrameAt(double us) const {
         return originFrame + std::llround((us - originUs) * rate / 1e6);

@@ -14,7 +14,7 @@ namespace lark {
 class OutputTimeline {
   public:
     struct Tuning {
-        int rate = 48000;
+        int rate = kOutputRateHz;
         // The latency is measured over the first callbacks, then held.
         int calibrationCallbacks = 48;
         double safetyUs = 2000;

@@ -95,8 +95,8 @@ bool PortAudioOutput::Start(std::string& whyNot) {
         parameters.sampleFormat = paFloat32;
         parameters.suggestedLatency =
             std::max(kSuggestedLatencySeconds, deviceInfo->defaultLowOutputLatency);
-        err = Pa_OpenStream(&stream, nullptr, &parameters, kRate, kFramesPerBuffer, paNoFlag,
-                            Callback, this);
+        err = Pa_OpenStream(&stream, nullptr, &parameters, kOutputRateHz, kFramesPerBuffer,
+                            paNoFlag, Callback, this);
         if (err == paNoError) {
             channels_ = channels;
             break;

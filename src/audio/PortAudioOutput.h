@@ -20,8 +20,6 @@ namespace lark {
 // opening and then held; a Play in that time may start late.
 class PortAudioOutput final : public AudioOutput {
   public:
-    static constexpr int kRate = 48000;
-
     // GUI thread. Keeps PortAudio's probing chatter off stderr. nullptr (and why) when there
     // is no server, no card or no stream.
     static std::unique_ptr<PortAudioOutput> Open(Mixer& mixer, const Clock& clock,

@@ -177,7 +177,7 @@ void PulseOutput::Step() {
 }
 
 void PulseOutput::StartStream() {
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, kRate, 1};
+    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, kOutputRateHz, 1};
     pa_proplist* props = pa_proplist_new();
     pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "music");
     pa_proplist_sets(props, PA_PROP_MEDIA_ICON_NAME, kIconName);
@@ -268,7 +268,7 @@ void PulseOutput::Fill() {
         latencyHeld_ = true;
         latencyUs_.store(timeline_.LatencyUs(), std::memory_order_relaxed);
     }
-    const auto idleFrames = static_cast<std::int64_t>(tuning_.idleStopUs * kRate / 1e6);
+    const auto idleFrames = static_cast<std::int64_t>(tuning_.idleStopUs * kOutputRateHz / 1e6);
     for (;;) {
         std::size_t bytes = pa_stream_writable_size(stream_);
         if (bytes == static_cast<std::size_t>(-1) || bytes < sizeof(float)) {

@@ -25,8 +25,6 @@ namespace lark {
 // next Play connects afresh, so a restarted server is found again.
 class PulseOutput final : public AudioOutput {
   public:
-    static constexpr int kRate = 48000;
-
     struct Tuning {
         // The stream's buffer, and how much of it is refilled at a time: the latency and the
         // wakeups per second follow from these.

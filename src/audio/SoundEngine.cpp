@@ -1,6 +1,7 @@
 #include "audio/SoundEngine.h"
 
 #include <algorithm>
+#include <stdexcept>
 #include <string>
 
 namespace lark {
@@ -23,6 +24,13 @@ bool SoundEngine::OpenOutput(const OutputFactory& factory, std::ostream& log) {
 }
 
 void SoundEngine::Start(std::shared_ptr<const ClipData> clip, int volume) {
+    if (clip && clip->sampleRate != kOutputRateHz) {
+        // The mixer copies samples frame for frame: at another rate the clip would play at the
+        // wrong pitch and length.
+        throw std::invalid_argument("a clip at " + std::to_string(clip->sampleRate) +
+                                    " Hz cannot play on the " + std::to_string(kOutputRateHz) +
+                                    " Hz output");
+    }
     if (!clip || Silent()) {
         return;
     }

@@ -18,8 +18,6 @@ namespace lark {
 // GUI thread only.
 class SoundEngine final : public ClipPlayer {
   public:
-    static constexpr int kOutputRate = 48000;
-
     explicit SoundEngine(const Clock& clock) : clock_(clock) {}
     ~SoundEngine() override;
     SoundEngine(const SoundEngine&) = delete;

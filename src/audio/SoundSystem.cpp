@@ -7,8 +7,7 @@ namespace lark {
 
 SoundSystem::SoundSystem(const Clock& clock, ResourceReader reader)
     : engine_(std::make_shared<SoundEngine>(clock)),
-      resources_(std::make_unique<ClipResourceFork>(std::move(reader), engine_,
-                                                    SoundEngine::kOutputRate)) {}
+      resources_(std::make_unique<ClipResourceFork>(std::move(reader), engine_, kOutputRateHz)) {}
 
 std::unique_ptr<SoundSystem> SoundSystem::Open(const Clock& clock, const OutputFactory& output,
                                                ResourceReader reader, std::ostream& log) {

@@ -50,6 +50,10 @@ TEST_F(SoundEngineTest, PlayLandsOnTheFrameOfItsClockReadingAtItsVolume) {
     std::fill(expected.begin() + 593, expected.begin() + 597, 0.25f);
     EXPECT_EQ(offline->Rendered(), expected);
     EXPECT_TRUE(log.str().empty());
+
+    auto elsewhere = Constant(0.5f, 4);
+    elsewhere->sampleRate = 44100;
+    EXPECT_THROW(Sound(elsewhere, engine).Play(), std::invalid_argument) << "wrong pitch";
 }
 
 TEST_F(SoundEngineTest, PlayNeverBlocksWithoutADeviceOrWithAStalledOne) {

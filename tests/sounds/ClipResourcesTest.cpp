@@ -21,7 +21,7 @@ TEST(ClipResourcesTest, TheThirteenClipsDecodeFromTheCompiledInResources) {
     for (const SoundBank::Clip& clip : SoundBank::Clips()) {
         Sound* sound = (bank.*clip.getter)();
         ASSERT_NE(sound, nullptr) << clip.name;
-        EXPECT_EQ(sound->clip()->sampleRate, SoundEngine::kOutputRate) << clip.name;
+        EXPECT_EQ(sound->clip()->sampleRate, kOutputRateHz) << clip.name;
         EXPECT_GT(sound->clip()->samples.size(), 4800u) << clip.name;  // over 0.1 s
     }
     // The pause lasts its step; the beep is shorter than its step.

@@ -12,10 +12,10 @@ from pathlib import Path
 import numpy as np
 
 here = Path(__file__).resolve().parent
-spec = importlib.util.spec_from_file_location(
+found = importlib.util.spec_from_file_location(
     "analyse", here.parent.parent / "tests" / "e2e" / "analyse-recording.py")
-analyse = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(analyse)
+analyse = importlib.util.module_from_spec(found)
+found.loader.exec_module(analyse)
 RATE = analyse.RATE
 
 

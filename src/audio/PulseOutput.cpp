@@ -177,11 +177,11 @@ void PulseOutput::Step() {
 }
 
 void PulseOutput::StartStream() {
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, kOutputRateHz, 1};
+    const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, kOutputRateHz, 1};
     pa_proplist* props = pa_proplist_new();
     pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "music");
     pa_proplist_sets(props, PA_PROP_MEDIA_ICON_NAME, kIconName);
-    stream_ = pa_stream_new_with_proplist(context_, kName, &spec, nullptr, props);
+    stream_ = pa_stream_new_with_proplist(context_, kName, &format, nullptr, props);
     pa_proplist_free(props);
     if (!stream_) {
         mixer_.Reset();
@@ -194,10 +194,10 @@ void PulseOutput::StartStream() {
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.tlength = static_cast<std::uint32_t>(
-        pa_usec_to_bytes(static_cast<pa_usec_t>(tuning_.bufferUs), &spec));
+        pa_usec_to_bytes(static_cast<pa_usec_t>(tuning_.bufferUs), &format));
     attr.prebuf = static_cast<std::uint32_t>(-1);
     attr.minreq = static_cast<std::uint32_t>(
-        pa_usec_to_bytes(static_cast<pa_usec_t>(tuning_.refillUs), &spec));
+        pa_usec_to_bytes(static_cast<pa_usec_t>(tuning_.refillUs), &format));
     attr.fragsize = static_cast<std::uint32_t>(-1);
     const auto flags = static_cast<pa_stream_flags_t>(
         PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);

@@ -11,14 +11,20 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=lib.sh
 source "$here/lib.sh"
 
-# photograph_box NAME : the open message box's window alone, once it has painted.
-photograph_box() {
+# read_box MESSAGE : waits for the box, photographs its window alone once it has painted, reads
+# the photograph against the message's lines, and closes the box. Returns 1 when a line could
+# not be read; gives up (2) when there was no box to read.
+read_box() {
+    local shot=$art/$1-x$E2E_SCALE.png
+    wait_message_box 5 || { e2e_fail "no $1 box at scale $E2E_SCALE"; return 2; }
     sleep 0.5
-    import -display "$DISPLAY" -window "$E2E_MSG" "$art/$1.png" 2>> "$E2E_LOG" ||
-        e2e_fail "could not photograph the $1 box"
+    import -display "$DISPLAY" -window "$E2E_MSG" "$shot" 2>> "$E2E_LOG" ||
+        { e2e_fail "could not photograph the $1 box"; return 2; }
+    /usr/bin/python3 "$here/read-text.py" "$shot" "$here/message-lines.txt" "$1"
+    local read=$?
+    dismiss_message_box || return 2
+    return $read
 }
-
-read_box() { /usr/bin/python3 "$here/read-text.py" "$art/$1.png" "$here/message-lines.txt" "$2"; }
 
 # open_about : the first menu's title, then its first item, clicked with the mouse.
 open_about() {
@@ -37,18 +43,14 @@ for scale in 1 2; do
     wait_main_window 10 || exit 1
 
     open_about
-    wait_message_box 5 || e2e_fail "no About box at scale $scale" || exit 1
-    photograph_box "about-x$scale" || exit 1
-    read_box "about-x$scale" about || failed=1
-    dismiss_message_box || exit 1
+    read_box about
+    case $? in 0) ;; 1) failed=1 ;; *) exit 1 ;; esac
 
     click_start
     sleep 0.5
     click_stop
-    wait_message_box 5 || e2e_fail "no donation message at scale $scale" || exit 1
-    photograph_box "donation-x$scale" || exit 1
-    read_box "donation-x$scale" donation || failed=1
-    dismiss_message_box || exit 1
+    read_box donation
+    case $? in 0) ;; 1) failed=1 ;; *) exit 1 ;; esac
 
     press_quit
     wait_app_exit 5 || exit 1

@@ -301,6 +301,13 @@ wait_app_exit() {
 
 screenshot() { import -display "$DISPLAY" -window root "$1" 2>> "$E2E_LOG" || true; }
 
+# quit_cleanly SECONDS : Ctrl+Q; the app must be gone within SECONDS, with status 0.
+quit_cleanly() {
+    press_quit
+    wait_app_exit "$1" || return 1
+    ((E2E_APP_RC == 0)) || e2e_fail "the app exited with status $E2E_APP_RC"
+}
+
 # CPU time used by a process so far, in clock ticks (user + system).
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 

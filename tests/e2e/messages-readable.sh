@@ -52,8 +52,7 @@ for scale in 1 2; do
     read_box donation
     case $? in 0) ;; 1) failed=1 ;; *) exit 1 ;; esac
 
-    press_quit
-    wait_app_exit 5 || exit 1
+    quit_cleanly 5 || exit 1
 done
 ((failed == 0)) || e2e_fail "a message could not be read in full" || exit 1
 e2e_log "passed"

@@ -53,9 +53,7 @@ sleep 1.5
 click_stop
 expect_message 5 "\"stop\" during looped 2" || exit 1
 
-press_quit
-wait_app_exit 1 || exit 1
-((E2E_APP_RC == 0)) || e2e_fail "the app exited with status $E2E_APP_RC" || exit 1
+quit_cleanly 1 || exit 1
 
 lines=$(grep -c . "$art/app-stderr.txt")
 e2e_log "stderr: $(cat "$art/app-stderr.txt")"

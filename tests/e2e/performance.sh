@@ -59,9 +59,7 @@ scenario() {
     sleep 3.5
 
     awk '/VmHWM/ { print "peak RSS: " $2 " " $3 }' "/proc/$E2E_APP/status" | tee -a "$E2E_LOG"
-    press_quit
-    wait_app_exit 5 || return 1
-    ((E2E_APP_RC == 0)) || e2e_fail "the app exited with status $E2E_APP_RC" || return 1
+    quit_cleanly 5 || return 1
     stop_recorder
     sound_server_alive || e2e_fail "the sound server died during the scenario" || return 1
     grep -q . "$art/app-stderr.txt" && e2e_log "app stderr: $(head -c 2000 "$art/app-stderr.txt")"

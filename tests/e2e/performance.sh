@@ -91,6 +91,10 @@ worth_retrying() {
         e2e_log "the output ran dry $dry time(s): the machine was too busy to play it in time"
     elif grep -q '^held up:' "$art/analysis.txt" 2> /dev/null; then
         e2e_log "an onset was off by under 10 ms: the machine held the app up"
+    elif [[ ${E2E_SOUND_SERVER:-} == pipewire ]]; then
+        # Its skipped cycles do not always reach its log; a fault of the app's own shows in
+        # every attempt all the same.
+        e2e_log "PipeWire may have skipped a graph cycle without saying so"
     else
         return 1
     fi

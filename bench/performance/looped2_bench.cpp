@@ -17,8 +17,8 @@
 
 #include "app/Startup.h"
 #include "audio/ClipData.h"
-#include "audio/ResourceFork.h"
 #include "audio/Sound.h"
+#include "audio/SoundSystem.h"
 #include "runtime/Clock.h"
 #include "runtime/QtSchedulerDriver.h"
 #include "runtime/Random.h"

@@ -30,8 +30,8 @@ int main(int argc, char** argv) {
     });
     lark::Runtime runtime(clock, scheduler, random, boxes);
 
-    std::unique_ptr<lark::SoundSystem> sound = lark::SoundSystem::OpenDefault(clock, std::cerr);
-    lark::SoundBank sounds([&sound]() -> lark::ResourceFork* { return &sound->resources(); });
+    std::shared_ptr<lark::SoundSystem> sound = lark::SoundSystem::OpenDefault(clock, std::cerr);
+    lark::SoundBank sounds([&sound]() -> lark::ResourceFork* { return sound.get(); });
 
     lark::Startup startup(runtime, sounds);
     return startup._Main([&] {

@@ -1,9 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
-#include <memory>
-#include <string>
 #include <vector>
 
 #include "audio/Mixer.h"
@@ -21,10 +18,6 @@ class AudioOutput {
     // nothing sounds starts again.
     virtual void Wake() {}
 };
-
-// Makes an output over the mixer, or returns nullptr and says why in whyNot.
-using OutputFactory =
-    std::function<std::unique_ptr<AudioOutput>(Mixer& mixer, std::string& whyNot)>;
 
 // Stands in when there is no device: the piece goes on, unheard.
 class SilentOutput final : public AudioOutput {

@@ -1,24 +1,35 @@
 #include "audio/SoundSystem.h"
 
+#include <QFile>
+#include <QString>
+#include <algorithm>
+#include <stdexcept>
+
 #include "audio/PortAudioOutput.h"
 #include "audio/PulseOutput.h"
 
 namespace lark {
 
-SoundSystem::SoundSystem(const Clock& clock, ResourceReader reader)
-    : engine_(std::make_shared<SoundEngine>(clock)),
-      resources_(std::make_unique<ClipResourceFork>(std::move(reader), engine_, kOutputRateHz)) {}
+std::optional<std::vector<std::byte>> ReadClipResource(int number) {
+    QFile file(QStringLiteral(":/clips/%1").arg(number));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    const QByteArray data = file.readAll();
+    const auto* first = reinterpret_cast<const std::byte*>(data.constData());
+    return std::vector<std::byte>(first, first + data.size());
+}
 
-std::unique_ptr<SoundSystem> SoundSystem::Open(const Clock& clock, const OutputFactory& output,
-                                               ResourceReader reader, std::ostream& log) {
-    auto system = std::make_unique<SoundSystem>(clock, std::move(reader));
-    system->engine_->OpenOutput(output, log);
+std::shared_ptr<SoundSystem> SoundSystem::Open(const Clock& clock, const OutputOpener& output,
+                                               Reader reader, std::ostream& log) {
+    auto system = std::make_shared<SoundSystem>(clock, std::move(reader));
+    system->OpenOutput(output, log);
     return system;
 }
 
-std::unique_ptr<SoundSystem> SoundSystem::OpenDefault(const Clock& clock, std::ostream& log) {
-    const OutputFactory device = [&clock](Mixer& mixer,
-                                          std::string& whyNot) -> std::unique_ptr<AudioOutput> {
+std::shared_ptr<SoundSystem> SoundSystem::OpenDefault(const Clock& clock, std::ostream& log) {
+    const OutputOpener device = [&clock](Mixer& mixer,
+                                         std::string& whyNot) -> std::unique_ptr<AudioOutput> {
         // The sound server's own client first: cheapest while playing, and nothing at all
         // while silent. PortAudio for machines with plain ALSA or JACK.
         std::string noServer;
@@ -32,6 +43,72 @@ std::unique_ptr<SoundSystem> SoundSystem::OpenDefault(const Clock& clock, std::o
         return device;
     };
     return Open(clock, device, ReadClipResource, log);
+}
+
+SoundSystem::~SoundSystem() {
+    ahead_.reset();
+    output_.reset();
+}
+
+bool SoundSystem::OpenOutput(const OutputOpener& opener, std::ostream& log) {
+    output_.reset();
+    std::string whyNot;
+    output_ = opener ? opener(mixer_, whyNot) : nullptr;
+    if (!output_) {
+        output_ = std::make_unique<SilentOutput>();
+        log << "No sound output (" << (whyNot.empty() ? "none available" : whyNot)
+            << "); the piece goes on in silence." << std::endl;
+        return false;
+    }
+    return output_->Renders();
+}
+
+std::shared_ptr<const ClipData> SoundSystem::Decode(int number) const {
+    const std::optional<std::vector<std::byte>> bytes = reader_ ? reader_(number) : std::nullopt;
+    return bytes ? DecodeClip(*bytes, kOutputRateHz) : nullptr;
+}
+
+std::shared_ptr<Sound> SoundSystem::GetSound(int number) {
+    std::optional<std::shared_ptr<const ClipData>> ready;
+    if (ahead_) {
+        ready = ahead_->Take(number);
+    }
+    std::shared_ptr<const ClipData> clip = ready ? std::move(*ready) : Decode(number);
+    if (!clip) {
+        return nullptr;
+    }
+    return std::make_shared<Sound>(std::move(clip), weak_from_this());
+}
+
+void SoundSystem::DecodeAhead(std::vector<int> numbers) {
+    if (!ahead_) {
+        ahead_ = std::make_unique<lark::DecodeAhead>(std::move(numbers),
+                                                     [this](int number) { return Decode(number); });
+    }
+}
+
+void SoundSystem::Start(std::shared_ptr<const ClipData> clip, int volume) {
+    if (clip && clip->sampleRate != kOutputRateHz) {
+        // The mixer copies samples frame for frame: at another rate the clip would play at the
+        // wrong pitch and length.
+        throw std::invalid_argument("a clip at " + std::to_string(clip->sampleRate) +
+                                    " Hz cannot play on the " + std::to_string(kOutputRateHz) +
+                                    " Hz output");
+    }
+    if (!clip || Silent()) {
+        return;
+    }
+    // Waking a stopped output may hand it the core for a moment: the stamp comes after, so
+    // that moment is not added to the step that this Play begins.
+    output_->Wake();
+    const double nowUs = clock_.Microseconds();
+    if (std::find(kept_.begin(), kept_.end(), clip) == kept_.end()) {
+        kept_.push_back(clip);
+    }
+    const PlayCommand command{clip.get(), nowUs, static_cast<float>(volume) / 100.0f};
+    if (!mixer_.Submit(command)) {
+        ++dropped_;
+    }
 }
 
 }  // namespace lark

@@ -1,36 +1,81 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "audio/AudioOutput.h"
+#include "audio/DecodeAhead.h"
+#include "audio/Mixer.h"
 #include "audio/ResourceFork.h"
-#include "audio/SoundEngine.h"
+#include "audio/Sound.h"
 #include "runtime/Clock.h"
 
 namespace lark {
 
-// The sound engine with its output and the resource store whose clips play through it. Made
-// once by app/ at start-up and kept until the end; GUI thread only.
-class SoundSystem {
+// Reads the application's compiled-in clips, ":/clips/<number>".
+std::optional<std::vector<std::byte>> ReadClipResource(int number);
+
+// The resource store and the player behind every Sound it hands out: clips are read by
+// number, decoded to the output rate and played through the mixer and its output. Each Play
+// is stamped with the clock reading it was made at, so the output sounds it at that moment
+// plus a constant latency. Holds on to every clip it was asked to play, for as long as the
+// output may read it, so no clip is ever freed on the audio thread. Made once by app/ at
+// start-up and kept until the end; GUI thread only.
+class SoundSystem final : public ResourceFork,
+                          public ClipPlayer,
+                          public std::enable_shared_from_this<SoundSystem> {
   public:
+    // The bytes of the resource under a number, or nothing when there is none.
+    using Reader = std::function<std::optional<std::vector<std::byte>>(int number)>;
+    // Makes an output over the mixer, or returns nullptr and says why in whyNot.
+    using OutputOpener =
+        std::function<std::unique_ptr<AudioOutput>(Mixer& mixer, std::string& whyNot)>;
+
     // Opens the sound server's default output, else the default device through PortAudio,
-    // else a silent output (one line on `log`).
-    static std::unique_ptr<SoundSystem> OpenDefault(const Clock& clock, std::ostream& log);
+    // else a silent output (one line on `log`), over the compiled-in clips.
+    static std::shared_ptr<SoundSystem> OpenDefault(const Clock& clock, std::ostream& log);
     // Over any output and any store: tests pass an offline output and clips of their own.
-    static std::unique_ptr<SoundSystem> Open(const Clock& clock, const OutputFactory& output,
-                                             ResourceReader reader, std::ostream& log);
+    static std::shared_ptr<SoundSystem> Open(const Clock& clock, const OutputOpener& output,
+                                             Reader reader, std::ostream& log);
 
-    // Clips from the Qt resources ":/clips/<number>" (or the reader given to Open).
-    ResourceFork& resources() { return *resources_; }
-    SoundEngine& engine() { return *engine_; }
-    bool Silent() const { return engine_->Silent(); }
+    // Silent until OpenOutput. Sounds play through it only when it is owned by a shared_ptr.
+    SoundSystem(const Clock& clock, Reader reader) : clock_(clock), reader_(std::move(reader)) {}
+    ~SoundSystem() override;
+    SoundSystem(const SoundSystem&) = delete;
+    SoundSystem& operator=(const SoundSystem&) = delete;
 
-    SoundSystem(const Clock& clock, ResourceReader reader);
+    // Opens the output. When it fails, a silent output takes its place and the reason goes to
+    // log, once, as one line. Returns whether the output renders.
+    bool OpenOutput(const OutputOpener& opener, std::ostream& log);
+
+    // Bytes that are missing or do not decode give nullptr.
+    std::shared_ptr<Sound> GetSound(int number) override;
+    // Once; later calls change nothing. The reader is then also called on a worker thread.
+    void DecodeAhead(std::vector<int> numbers) override;
+    // Throws for a clip at another rate than the output's.
+    void Start(std::shared_ptr<const ClipData> clip, int volume) override;
+
+    bool Silent() const { return !output_ || !output_->Renders(); }
+    // Plays lost because the output had stopped taking them (a full queue).
+    std::uint64_t Dropped() const { return dropped_; }
+    Mixer& mixer() { return mixer_; }
 
   private:
-    std::shared_ptr<SoundEngine> engine_;
-    std::unique_ptr<ClipResourceFork> resources_;
+    std::shared_ptr<const ClipData> Decode(int number) const;
+
+    const Clock& clock_;
+    Reader reader_;
+    std::vector<std::shared_ptr<const ClipData>> kept_;
+    std::uint64_t dropped_ = 0;
+    Mixer mixer_;
+    std::unique_ptr<AudioOutput> output_;       // stops before the mixer and clips go
+    std::unique_ptr<lark::DecodeAhead> ahead_;  // last: its worker reads the reader
 };
 
 }  // namespace lark

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "audio/OutputTimeline.h"
-#include "audio/SoundEngine.h"
+#include "audio/SoundSystem.h"
 #include "runtime/Clock.h"
 
 namespace {
@@ -123,7 +123,7 @@ class RenderedElsewhere final : public AudioOutput {
 
 TEST(RealTimeTest, PlaysFromOneThreadAreHeardOnARenderThreadThatNeverAllocates) {
     SteadyClock clock;
-    SoundEngine engine{clock};
+    SoundSystem engine{clock, nullptr};
     std::ostringstream log;
     ASSERT_TRUE(engine.OpenOutput(
         [](Mixer&, std::string&) { return std::make_unique<RenderedElsewhere>(); }, log));

@@ -1,4 +1,4 @@
-#include "audio/SoundEngine.h"
+#include "audio/SoundSystem.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,6 @@
 #include <sstream>
 #include <string>
 
-#include "audio/SoundSystem.h"
 #include "support/VirtualLoop.h"
 
 namespace lark {
@@ -18,16 +17,16 @@ std::shared_ptr<ClipData> Constant(float value, std::size_t length) {
     return std::make_shared<ClipData>(ClipData{48000, std::vector<float>(length, value)});
 }
 
-class SoundEngineTest : public ::testing::Test {
+class SoundSystemTest : public ::testing::Test {
   protected:
     testing::VirtualClock clock;
     std::ostringstream log;
-    OfflineOutput* offline = nullptr;  // owned by the engine
-    std::shared_ptr<SoundEngine> engine = std::make_shared<SoundEngine>(clock);
+    OfflineOutput* offline = nullptr;  // owned by the system
+    std::shared_ptr<SoundSystem> engine = std::make_shared<SoundSystem>(clock, nullptr);
 
     void SetUp() override { ASSERT_TRUE(engine->OpenOutput(Offline(), log)); }
 
-    OutputFactory Offline() {
+    SoundSystem::OutputOpener Offline() {
         return [this](Mixer& mixer, std::string&) {
             auto out = std::make_unique<OfflineOutput>(mixer, clock.Microseconds());
             offline = out.get();
@@ -36,7 +35,7 @@ class SoundEngineTest : public ::testing::Test {
     }
 };
 
-TEST_F(SoundEngineTest, PlayLandsOnTheFrameOfItsClockReadingAtItsVolume) {
+TEST_F(SoundSystemTest, PlayLandsOnTheFrameOfItsClockReadingAtItsVolume) {
     Sound sound(Constant(0.5f, 4), engine);
     sound.SetVolume(50);    // a gain of one hundredth per step
     clock.Advance(12'345);  // 592.56 frames
@@ -56,8 +55,8 @@ TEST_F(SoundEngineTest, PlayLandsOnTheFrameOfItsClockReadingAtItsVolume) {
     EXPECT_THROW(Sound(elsewhere, engine).Play(), std::invalid_argument) << "wrong pitch";
 }
 
-TEST_F(SoundEngineTest, PlayNeverBlocksWithoutADeviceOrWithAStalledOne) {
-    auto silent = std::make_shared<SoundEngine>(clock);
+TEST_F(SoundSystemTest, PlayNeverBlocksWithoutADeviceOrWithAStalledOne) {
+    auto silent = std::make_shared<SoundSystem>(clock, nullptr);
     EXPECT_FALSE(silent->OpenOutput(
         [](Mixer&, std::string& whyNot) -> std::unique_ptr<AudioOutput> {
             whyNot = "no server";
@@ -78,7 +77,7 @@ TEST_F(SoundEngineTest, PlayNeverBlocksWithoutADeviceOrWithAStalledOne) {
     EXPECT_NE(said.find("no server"), std::string::npos);
 }
 
-TEST_F(SoundEngineTest, APlayedClipOutlivesItsSoundWhileTheOutputMayReadIt) {
+TEST_F(SoundSystemTest, APlayedClipOutlivesItsSoundWhileTheOutputMayReadIt) {
     auto sound = std::make_unique<Sound>(Constant(0.5f, 48000), engine);
     const std::weak_ptr<const ClipData> clip = sound->clip();
     sound->Play();
@@ -87,7 +86,7 @@ TEST_F(SoundEngineTest, APlayedClipOutlivesItsSoundWhileTheOutputMayReadIt) {
     EXPECT_FALSE(clip.expired()) << "freed while a voice still reads it";
 }
 
-TEST_F(SoundEngineTest, SoundOutlivingItsPlayerIsMute) {
+TEST_F(SoundSystemTest, SoundOutlivingItsPlayerIsMute) {
     struct CountingPlayer final : ClipPlayer {
         std::shared_ptr<int> starts = std::make_shared<int>(0);
         void Start(std::shared_ptr<const ClipData>, int) override { ++*starts; }
@@ -101,7 +100,7 @@ TEST_F(SoundEngineTest, SoundOutlivingItsPlayerIsMute) {
     EXPECT_EQ(*starts, 1);
 }
 
-TEST_F(SoundEngineTest, SystemReadsClipsFromItsStoreAndPlaysThemThroughTheEngine) {
+TEST_F(SoundSystemTest, SystemReadsClipsFromItsStoreAndPlaysThemThroughTheEngine) {
     const std::vector<std::int16_t> pcm = {16384, -16384, 8192};
     const std::map<int, std::vector<std::byte>> store = {
         {168, EncodeClip(pcm, 48000, 1, ClipFormat::Flac16)},
@@ -120,16 +119,16 @@ TEST_F(SoundEngineTest, SystemReadsClipsFromItsStoreAndPlaysThemThroughTheEngine
         },
         log);
     // Decoded ahead on a worker: each first request finds its clip without reading it again.
-    system->resources().DecodeAhead({168, 169, 177});
-    auto beep = system->resources().GetSound(168);
+    system->DecodeAhead({168, 169, 177});
+    auto beep = system->GetSound(168);
     ASSERT_NE(beep, nullptr);
-    EXPECT_EQ(system->resources().GetSound(169), nullptr);
-    EXPECT_EQ(system->resources().GetSound(177), nullptr);
+    EXPECT_EQ(system->GetSound(169), nullptr);
+    EXPECT_EQ(system->GetSound(177), nullptr);
     EXPECT_EQ(reads[168], 1);
     EXPECT_EQ(reads[169], 1);
-    EXPECT_EQ(system->resources().GetSound(169), nullptr);
+    EXPECT_EQ(system->GetSound(169), nullptr);
     EXPECT_EQ(reads[169], 2) << "a clip that was not there is looked for again";
-    EXPECT_NE(system->resources().GetSound(168), beep) << "each call makes a new Sound";
+    EXPECT_NE(system->GetSound(168), beep) << "each call makes a new Sound";
     beep->Play();
     offline->Render(4);
     EXPECT_EQ(offline->Rendered(), (std::vector<float>{0.5f, -0.5f, 0.25f, 0.0f}));

@@ -29,7 +29,7 @@ class OneShotRenderTest : public ::testing::Test, protected testing::TestRuntime
 
     std::ostringstream log;
     OfflineOutput* offline = nullptr;
-    std::unique_ptr<SoundSystem> system;
+    std::shared_ptr<SoundSystem> system;
     std::unique_ptr<SoundBank> bank;
     Application application{[] {}};  // after the bank: the window goes first
     Window1* window = nullptr;
@@ -50,7 +50,7 @@ class OneShotRenderTest : public ::testing::Test, protected testing::TestRuntime
                 return EncodeClip(pcm, 48000, 1, ClipFormat::Flac16);
             },
             log);
-        bank = std::make_unique<SoundBank>([this] { return &system->resources(); });
+        bank = std::make_unique<SoundBank>([this] { return system.get(); });
         window = &Window1::Instance(application, runtime, *bank, MenuBar1::Instance());
     }
     static std::int64_t Frame(double us) { return std::llround(us * 48000 / 1e6); }
@@ -89,8 +89,8 @@ TEST_F(OneShotRenderTest, EveryClipSoundsOnceOnTheFrameOfItsPlay) {
     }
     EXPECT_EQ(markers.size(), 13u);
     EXPECT_EQ(Frame(pressedAt - origin), 1) << "29 us is 1.392 frames";
-    EXPECT_EQ(system->engine().mixer().LateStarts(), 0u);
-    EXPECT_EQ(system->engine().Dropped(), 0u);
+    EXPECT_EQ(system->mixer().LateStarts(), 0u);
+    EXPECT_EQ(system->Dropped(), 0u);
     EXPECT_EQ(boxes.texts(), (std::vector<std::string>{DonationMessage()})) << "and it ended";
 }
 

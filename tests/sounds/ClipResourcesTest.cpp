@@ -17,7 +17,7 @@ TEST(ClipResourcesTest, TheThirteenClipsDecodeFromTheCompiledInResources) {
     const auto system = SoundSystem::Open(
         clock, [](Mixer& mixer, std::string&) { return std::make_unique<OfflineOutput>(mixer, 0); },
         ReadClipResource, log);
-    SoundBank bank{[&] { return &system->resources(); }};
+    SoundBank bank{[&] { return system.get(); }};
     for (const SoundBank::Clip& clip : SoundBank::Clips()) {
         Sound* sound = (bank.*clip.getter)();
         ASSERT_NE(sound, nullptr) << clip.name;
@@ -27,8 +27,8 @@ TEST(ClipResourcesTest, TheThirteenClipsDecodeFromTheCompiledInResources) {
     // The pause lasts its step; the beep is shorter than its step.
     EXPECT_NEAR(static_cast<double>(bank.silence()->clip()->samples.size()) / 48000, 2.84, 0.01);
     EXPECT_LT(static_cast<double>(bank.beep()->clip()->samples.size()) / 48000, 0.27);
-    EXPECT_EQ(system->resources().GetSound(167), nullptr);
-    EXPECT_EQ(system->resources().GetSound(181), nullptr);
+    EXPECT_EQ(system->GetSound(167), nullptr);
+    EXPECT_EQ(system->GetSound(181), nullptr);
 }
 
 }  // namespace

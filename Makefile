@@ -29,7 +29,7 @@ test-asan:
 test-tsan: deps
 	@cmake --preset tsan >/dev/null
 	@cmake --build --preset tsan -j $(JOBS) --target audio_tests realtime_tests
-	@ctest --preset tsan -R '^(MixerTest|SpscQueueTest|SoundSystemTest|RealTimeTest)\.'
+	@ctest --preset tsan -R '^(MixerTest|SpscQueueTest|SoundSystemTest|IdleStopTest|RealTimeTest)\.'
 
 bench: build
 	@scripts/run-benchmarks $(BUILD)

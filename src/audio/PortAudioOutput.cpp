@@ -51,9 +51,9 @@ int Callback(const void* /*input*/, void* output, unsigned long frames,
     if (!(aheadUs >= 0 && aheadUs < 1e6)) {
         aheadUs = 0;  // a host API that reports no times
     }
-    static_cast<PortAudioOutput*>(user)->Fill(static_cast<float*>(output), frames, aheadUs,
-                                              (flags & paOutputUnderflow) != 0);
-    return paContinue;
+    const bool goOn = static_cast<PortAudioOutput*>(user)->Fill(
+        static_cast<float*>(output), frames, aheadUs, (flags & paOutputUnderflow) != 0);
+    return goOn ? paContinue : paComplete;
 }
 
 }  // namespace
@@ -120,7 +120,26 @@ bool PortAudioOutput::Start(std::string& whyNot) {
         return false;
     }
     stream_ = stream;
+    runs_ = 1;
     return true;
+}
+
+void PortAudioOutput::Wake() {
+    if (!idleStop_.Wake() || !stream_) {
+        return;
+    }
+    QuietStderr quiet;
+    auto* stream = static_cast<PaStream*>(stream_);
+    // Only the silent tail is left to play. Abort, not stop: stopping waits for it to drain,
+    // which hangs if the server has gone. Once this returns the callback thread has finished,
+    // so its state is ours until the stream starts again.
+    Pa_AbortStream(stream);
+    timeline_.Restart();
+    if (Pa_StartStream(stream) == paNoError) {
+        ++runs_;
+    } else {
+        idleStop_.StartFailed();
+    }
 }
 
 PortAudioOutput::~PortAudioOutput() {
@@ -135,7 +154,7 @@ PortAudioOutput::~PortAudioOutput() {
     Pa_Terminate();
 }
 
-void PortAudioOutput::Fill(float* out, unsigned long frames, double dacAheadUs, bool underflow) {
+bool PortAudioOutput::Fill(float* out, unsigned long frames, double dacAheadUs, bool underflow) {
     const FrameMap map =
         timeline_.Update(clock_.Microseconds(), dacAheadUs, framesDone_, frames, underflow);
     latencyUs_.store(timeline_.LatencyUs(), std::memory_order_relaxed);
@@ -143,7 +162,7 @@ void PortAudioOutput::Fill(float* out, unsigned long frames, double dacAheadUs, 
     if (channels_ == 1) {
         mixer_.Render(out, frames, framesDone_, map);
         framesDone_ += static_cast<std::int64_t>(frames);
-        return;
+        return idleStop_.Rendered(static_cast<std::int64_t>(frames), mixer_.SoundingVoices() > 0);
     }
     // Stereo device: the same mono mix on both sides, a scratch buffer's worth at a time.
     for (unsigned long done = 0; done < frames;) {
@@ -157,6 +176,7 @@ void PortAudioOutput::Fill(float* out, unsigned long frames, double dacAheadUs, 
         framesDone_ += static_cast<std::int64_t>(n);
         done += n;
     }
+    return idleStop_.Rendered(static_cast<std::int64_t>(frames), mixer_.SoundingVoices() > 0);
 }
 
 }  // namespace lark

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "audio/AudioOutput.h"
+#include "audio/IdleStop.h"
 #include "audio/OutputTimeline.h"
 #include "runtime/Clock.h"
 
@@ -17,7 +18,9 @@ namespace lark {
 // DAC, and re-anchored after an underrun or when the two stay apart (OutputTimeline). A command
 // stamped at clock reading t then sounds at t plus one constant latency, on the exact frame,
 // wherever that falls inside a buffer. The latency is measured over the first quarter second after
-// opening and then held; a Play in that time may start late.
+// opening and then held; a Play in that time may start late. Once nothing has sounded for a
+// few seconds the callback ends the stream, so an idle app makes no wakeups and holds no
+// device busy; the next Play starts it again with the same latency.
 class PortAudioOutput final : public AudioOutput {
   public:
     // GUI thread. Keeps PortAudio's probing chatter off stderr. nullptr (and why) when there
@@ -29,14 +32,22 @@ class PortAudioOutput final : public AudioOutput {
     PortAudioOutput& operator=(const PortAudioOutput&) = delete;
 
     bool Renders() const override { return true; }
+    // GUI thread. Starts the stream again if the callback ended it; a running one goes on.
+    void Wake() override;
 
     // Any thread. The constant delay from a Play to its sound, known after the first buffer
     // (0 before).
     double LatencyUs() const { return latencyUs_.load(std::memory_order_relaxed); }
     std::uint64_t Reanchors() const { return reanchors_.load(std::memory_order_relaxed); }
+    // How many times the stream has started: once at opening, then once per Wake after idle.
+    std::uint64_t Runs() const { return runs_; }
 
-    // Audio thread only; public for the C callback.
-    void Fill(float* out, unsigned long frames, double dacAheadUs, bool underflow);
+    // Audio thread only; public for the C callback. False once the stream has been silent for
+    // kIdleStopUs with no Wake since: the callback then ends it.
+    bool Fill(float* out, unsigned long frames, double dacAheadUs, bool underflow);
+
+    // Silence after which the stream ends: longer than any pause within a performance.
+    static constexpr double kIdleStopUs = 3'000'000;
 
   private:
     struct Key {
@@ -56,6 +67,8 @@ class PortAudioOutput final : public AudioOutput {
     const Clock& clock_;
     void* stream_ = nullptr;
     int channels_ = 1;
+    std::uint64_t runs_ = 0;  // GUI thread
+    IdleStop idleStop_{kIdleStopUs};
 
     // Audio thread state.
     OutputTimeline timeline_;

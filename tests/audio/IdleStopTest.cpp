@@ -1,0 +1,55 @@
+#include "audio/IdleStop.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+namespace lark {
+namespace {
+
+constexpr std::int64_t kBuffer = 256;
+constexpr double kIdleUs = 100'000;  // 4800 frames: 18.75 buffers
+
+// Buffers rendered until the stream ends (0: not within `limit`).
+int BuffersUntilEnd(IdleStop& stop, int limit = 100, bool sounding = false) {
+    for (int i = 1; i <= limit; ++i) {
+        if (!stop.Rendered(kBuffer, sounding)) {
+            return i;
+        }
+    }
+    return 0;
+}
+
+TEST(IdleStopTest, EndsAfterTheIdleTimeOfSilenceCountedFromTheLastVoiceOrWake) {
+    IdleStop stop(kIdleUs);
+    EXPECT_EQ(BuffersUntilEnd(stop, 100, true), 0) << "never while a voice sounds";
+    EXPECT_EQ(BuffersUntilEnd(stop), 19);
+    EXPECT_TRUE(stop.Wake()) << "ended: the stream must start again";
+    EXPECT_FALSE(stop.Wake()) << "running";
+    EXPECT_EQ(BuffersUntilEnd(stop, 10), 0);
+    EXPECT_FALSE(stop.Wake());
+    // A Play ten buffers into the silence: it may reach the mixer only after the buffer that
+    // saw its Wake, so that buffer does not count as silence either.
+    EXPECT_EQ(BuffersUntilEnd(stop), 20);
+    stop.Wake();
+    stop.StartFailed();
+    EXPECT_TRUE(stop.Wake()) << "a failed start is tried again at the next Play";
+}
+
+// A Play sent while the audio thread decides to end: either the stream goes on, or the Play's
+// Wake finds it ended and starts it again. Never neither.
+TEST(IdleStopTest, AWakeIsNeverLostToAnEndingStream) {
+    for (int round = 0; round < 200; ++round) {
+        IdleStop stop(1e6 * static_cast<double>(kBuffer) / kOutputRateHz);  // one buffer
+        std::atomic<bool> ended{false};
+        std::thread audio([&] { ended = !stop.Rendered(kBuffer, false); });
+        const bool restart = stop.Wake();
+        audio.join();
+        // Ended before the Wake: restarted. Ended after it: impossible.
+        EXPECT_EQ(ended.load(), restart) << "round " << round;
+    }
+}
+
+}  // namespace
+}  // namespace lark

@@ -33,15 +33,6 @@ void* Allocate(std::size_t size) {
     throw std::bad_alloc();
 }
 
-void* AllocateAligned(std::size_t size, std::align_val_t align) {
-    tCount += tArmed > 0;
-    const auto a = static_cast<std::size_t>(align);
-    if (void* p = std::aligned_alloc(a, (size + a - 1) / a * a)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-
 void Free(void* p) {
     tCount += tArmed > 0 && p != nullptr;
     std::free(p);
@@ -49,40 +40,15 @@ void Free(void* p) {
 
 }  // namespace
 
+// The array and sized forms call these by default. The render path has no over-aligned type,
+// so the aligned forms are left alone.
 void* operator new(std::size_t size) {
     return Allocate(size);
-}
-void* operator new[](std::size_t size) {
-    return Allocate(size);
-}
-void* operator new(std::size_t size, std::align_val_t align) {
-    return AllocateAligned(size, align);
-}
-void* operator new[](std::size_t size, std::align_val_t align) {
-    return AllocateAligned(size, align);
 }
 void operator delete(void* p) noexcept {
     Free(p);
 }
-void operator delete[](void* p) noexcept {
-    Free(p);
-}
 void operator delete(void* p, std::size_t) noexcept {
-    Free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    Free(p);
-}
-void operator delete(void* p, std::align_val_t) noexcept {
-    Free(p);
-}
-void operator delete[](void* p, std::align_val_t) noexcept {
-    Free(p);
-}
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
-    Free(p);
-}
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
     Free(p);
 }
 

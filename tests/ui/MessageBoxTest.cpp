@@ -46,13 +46,8 @@ TEST(MsgBoxTest, AJobWaitsForItsOwnBoxWhileOthersGoOnAndAKillClosesIt) {
 
     boxes.DismissOldest();  // the first one shown, not the last
     EXPECT_TRUE(trace.empty()) << "resumes on a later turn, not inside the dismissal";
-    loop.RunUntilIdle();
-    EXPECT_EQ(trace, (Texts{"one"}));
-
-    ASSERT_EQ(boxes.OpenCount(), 1u);
     loop.scheduler().Kill(second);
     EXPECT_EQ(boxes.OpenCount(), 0u);
-    EXPECT_FALSE(boxes.DismissOldest());
     loop.RunUntilIdle();
     EXPECT_EQ(trace, (Texts{"one"}));
 }
@@ -72,9 +67,8 @@ bool SpinUntil(Pred pred) {
 const QString kLongText = QStringLiteral("short line\n") + QString("many words ").repeated(60) +
                           QStringLiteral("\nlarkspool.example.org/qvweb/qvpayment.html\nend");
 
-// The real boxes on Qt's event loop, with the real driver: a timed wait long enough to arm its
-// timer, then a box.
-TEST(QtMsgBoxTest, OnTheRealLoopAWaitEndsOnTimeAndAWindowModalBoxResumesTheJob) {
+// The real boxes on Qt's event loop, with the real driver.
+TEST(QtMsgBoxTest, OnTheRealLoopAWindowModalBoxShowsItsWholeTextAndResumesTheJob) {
     SteadyClock clock;
     QtSchedulerDriver driver{clock};
     Scheduler scheduler{clock, driver};
@@ -83,17 +77,12 @@ TEST(QtMsgBoxTest, OnTheRealLoopAWaitEndsOnTimeAndAWindowModalBoxResumesTheJob) 
     boxes.SetParent(&window);
     window.show();
 
-    const double deadline = clock.Microseconds() + 3000;
-    double woke = 0;
     bool done = false;
     scheduler.Start("msg", Invoke([&]() -> Task<> {
-                        co_await scheduler.Yield(deadline);
-                        woke = clock.Microseconds();
                         co_await MsgBoxAwaiter(scheduler, boxes, kLongText.toStdString());
                         done = true;
                     }));
     ASSERT_TRUE(SpinUntil([&] { return window.findChild<QMessageBox*>() != nullptr; }));
-    EXPECT_GE(woke, deadline);
     auto* box = window.findChild<QMessageBox*>();
     EXPECT_EQ(box->text(), kLongText);
     EXPECT_EQ(box->windowModality(), Qt::WindowModal);

@@ -5,11 +5,8 @@
 #include <QTest>
 #include <map>
 #include <optional>
-#include <random>
-#include <set>
 #include <sstream>
 
-#include "app/App.h"
 #include "app/Startup.h"
 #include "runtime/UncaughtErrors.h"
 #include "sequencer/DonationMessage.h"
@@ -347,10 +344,9 @@ TEST_F(ModesTest, AMissingClipEndsThePerformanceWithAnErrorAndTheAppGoesOn) {
 
     EXPECT_EQ(HeardSoFar(), (std::vector<Heard>{{"thats", 0}}));
     EXPECT_FALSE(Running("Class21"));
-    EXPECT_NE(log.str().find("Class21.Run failed: missing clip silence (sound resource 177)"),
-              std::string::npos)
-        << log.str();
-    ASSERT_EQ(boxes.shown().size(), 1u);
+    const std::string report = "Class21.Run failed: missing clip silence (sound resource 177)";
+    EXPECT_EQ(log.str(), "larkspool8: " + report + "\n");
+    EXPECT_EQ(boxes.texts(), Names{report + "."});
     EXPECT_EQ(boxes.shown()[0].kind, MessageBoxes::Kind::Error);
     EXPECT_EQ(State(), Performing("oneshot")) << "stop is still there to restore the controls";
 
@@ -405,8 +401,8 @@ TEST_F(ModesTest, StopAtAnyWaitPlaysNoFurtherClip) {
         EXPECT_FALSE(Running(ThreadOf(c.mode)));
         EXPECT_TRUE(random.ScriptUsedUp());
         EXPECT_EQ(DonationMessages(), c.messages);
-        for (int i = 0; i < 2 && boxes.DismissOldest(); ++i) {
-        }
+        EXPECT_EQ(boxes.OpenCount(), 1u) << "stop's own; a kill closes its job's box";
+        boxes.DismissOldest();
         loop.RunUntilIdle();
     }
 }
@@ -482,76 +478,6 @@ TEST_F(ModesTest, LoopedTwoDrawsMapToSentenceOrderAndMayRepeatOrStartWithTheBeep
                                                 {"thats", 480'000},
                                                 {"silence", 690'000},
                                                 {"mankind", 3'530'000}}));
-}
-
-// Random user actions against the transport, modes and About item. After every action the
-// controls, threads, messages and jobs must be in a state a user could have reached.
-TEST_F(ModesTest, RandomActionsKeepEveryStateReachableAndLoseNoMessage) {
-    std::mt19937 user{20'240'716u};  // its raw output only: the same run with every library
-    const auto selectAny = [&] {
-        const std::string& mode = kModes[user() % kModes.size()];
-        if (Enabled(mode)) {
-            Select(mode);
-        }
-    };
-    std::size_t stops = 0, oneShotsEnded = 0, abouts = 0, aboutsShown = 0, donations = 0, plays = 0;
-    std::set<std::string> modesSeen;
-    for (int step = 1; step <= 5'000 && !HasFailure(); ++step) {
-        const unsigned action = user() % 20;  // start 6, stop 4, About 1, select 3, wait 6
-        SCOPED_TRACE("action " + std::to_string(step) + " at " + std::to_string(loop.Now()));
-        const bool oneShotWasRunning = Running("Class21");
-        const bool stopped = action >= 6 && action < 10 && Enabled("stop");
-        if (action < 6) {
-            selectAny();
-            Click("play");  // ignored when disabled
-        } else if (action < 10) {
-            Click("stop");
-        } else if (action < 11) {
-            window.ChooseMenuItem("aboutqv8");
-            ++abouts;
-        } else if (action < 14) {
-            selectAny();
-        } else {
-            loop.RunFor(static_cast<double>(user() % 4'000'001));
-        }
-        EXPECT_LE(loop.scheduler().JobCount(), 2u);
-        loop.RunUntilIdle();
-        EXPECT_LE(loop.scheduler().JobCount(), 2u) << "nothing piles up";
-        stops += stopped;
-        // Ended by itself: nothing else stops a one shot, and nothing starts one while it runs.
-        oneShotsEnded += oneShotWasRunning && !stopped && !Running("Class21");
-        for (const auto& shown : boxes.texts()) {
-            donations += shown == DonationMessage();
-            aboutsShown += shown == AboutText();
-            EXPECT_TRUE(shown == DonationMessage() || shown == AboutText()) << shown;
-        }
-        boxes.Clear();
-        plays += player->played.size();
-        player->played.clear();
-
-        std::size_t running = 0;
-        for (const std::string& mode : kModes) {
-            if (Running(ThreadOf(mode))) {
-                ++running;
-                EXPECT_EQ(State(), Performing(mode));
-                modesSeen.insert(mode);
-            }
-        }
-        ASSERT_LE(running, 1u) << "two modes at once";
-        if (running == 0) {
-            EXPECT_TRUE(State() == kIdle || State() == kOneShotEnded);
-        }
-        EXPECT_EQ(boxes.OpenCount(), 0u);
-        EXPECT_EQ(aboutsShown, abouts);
-        EXPECT_EQ(donations, stops + oneShotsEnded) << "one donation message per end";
-    }
-    // The run must actually have gone through every path it checks.
-    EXPECT_GT(stops, 500u);
-    EXPECT_GT(oneShotsEnded, 5u);
-    EXPECT_GT(abouts, 200u);
-    EXPECT_GT(plays, 2'500u);
-    EXPECT_LE(plays, static_cast<std::size_t>(loop.Now() / 190'000)) << "no step is shorter";
-    EXPECT_EQ(modesSeen.size(), kModes.size());
 }
 
 }  // namespace

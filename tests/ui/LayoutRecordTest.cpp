@@ -5,9 +5,6 @@
 #include <climits>
 #include <vector>
 
-#include "runtime/Thread.h"
-#include "support/VirtualLoop.h"
-#include "ui/PlacedThread.h"
 #include "ui/PropertyTables.h"
 
 namespace lark {
@@ -87,21 +84,6 @@ TEST(LayoutRecordTest, MalformedRecordIsRejectedAtItsFaultAndSetsNothing) {
         EXPECT_TRUE(target.set.empty());
     }
     EXPECT_NO_THROW(DecodeLayoutRecord("play", push, cases[2].bytes));
-}
-
-TEST(LayoutRecordTest, ThreadRecordSetsPriorityAndStackSizeButNotItsState) {
-    testing::VirtualLoop loop;
-    Thread thread(loop.scheduler(), "Class11");
-    thread.Priority = 1;
-    thread.StackSize = 4096;
-    ThreadLayout target(thread);
-    ApplyLayoutRecord(target, "Class11", RecordBuilder<16>{}.Integer(2, 5).Integer(0, 0).Bytes());
-    EXPECT_EQ(thread.Priority, 5);
-    EXPECT_EQ(thread.StackSize, 0);
-    EXPECT_EQ(thread.Name(), "Class11");
-    EXPECT_FALSE(thread.IsRunning());
-    EXPECT_THROW(ApplyLayoutRecord(target, "Class11", RecordBuilder<16>{}.Integer(3, 1).Bytes()),
-                 std::invalid_argument);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -12,45 +11,10 @@
 #include <QWidget>
 
 #include "runtime/QtSchedulerDriver.h"
-#include "support/RecordingMessageBoxes.h"
-#include "support/VirtualLoop.h"
 #include "ui/QtMessageBoxes.h"
 
 namespace lark {
 namespace {
-
-using Texts = std::vector<std::string>;
-
-TEST(MsgBoxTest, AJobWaitsForItsOwnBoxWhileOthersGoOnAndAKillClosesIt) {
-    testing::VirtualLoop loop;
-    testing::RecordingMessageBoxes boxes{false};
-    Texts trace;
-    const auto show = [&](std::string name) {
-        return loop.scheduler().Start(name, Invoke([&, name]() -> Task<> {
-                                          co_await MsgBoxAwaiter(loop.scheduler(), boxes, name);
-                                          trace.push_back(name);
-                                      }));
-    };
-    show("one");
-    const auto second = show("two");
-    int ticks = 0;
-    loop.scheduler().Start("ticker", Invoke([&]() -> Task<> {
-                               for (; ticks < 5; ++ticks) {
-                                   co_await loop.scheduler().Yield(loop.Now() + 100'000);
-                               }
-                           }));
-    loop.RunToCompletion();
-    EXPECT_EQ(ticks, 5) << "another job keeps running while the boxes are up";
-    EXPECT_TRUE(trace.empty());
-    EXPECT_EQ(boxes.texts(), (Texts{"one", "two"}));
-
-    boxes.DismissOldest();  // the first one shown, not the last
-    EXPECT_TRUE(trace.empty()) << "resumes on a later turn, not inside the dismissal";
-    loop.scheduler().Kill(second);
-    EXPECT_EQ(boxes.OpenCount(), 0u);
-    loop.RunUntilIdle();
-    EXPECT_EQ(trace, (Texts{"one"}));
-}
 
 // Processes events until the predicate holds, giving up after a generous real-time bound.
 template <typename Pred>

@@ -8,11 +8,9 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <array>
-#include <sstream>
 
 #include "app/MenuBar1.h"
 #include "app/Startup.h"
-#include "runtime/UncaughtErrors.h"
 #include "sounds/SoundBank.h"
 #include "support/TestRuntime.h"
 #include "window/Window1.h"
@@ -120,23 +118,6 @@ larkspool.example.org)");
     boxes.DismissOldest();
     loop.RunUntilIdle();
     EXPECT_EQ(result, false);
-}
-
-TEST_F(AppTest, AMissingObjectInAMenuHandlerIsReportedAndTheAppGoesOn) {
-    std::ostringstream log;
-    UncaughtErrors uncaught(boxes, log);
-    loop.scheduler().SetUncaughtHandler(
-        [&uncaught](const std::string& job, std::exception_ptr e) { uncaught.Report(job, e); });
-    StartUp();
-    window->AddMenuHandler("EditCut", []() -> Task<bool> {
-        throw NilObjectException("control nothing");
-        co_return true;
-    });
-    window->ChooseMenuItem("EditCut");
-    window->ChooseMenuItem("aboutqv8");
-    loop.RunUntilIdle();
-    EXPECT_EQ(log.str(), "larkspool8: EditCut.Action failed: missing control nothing\n");
-    EXPECT_EQ(boxes.texts().back(), AboutText());
 }
 
 }  // namespace

@@ -4,10 +4,10 @@
 
 #include <QWidget>
 
+#include "runtime/Thread.h"
 #include "support/VirtualLoop.h"
 #include "ui/Application.h"
 #include "ui/Controls.h"
-#include "ui/PlacedThread.h"
 
 namespace lark {
 namespace {
@@ -16,12 +16,6 @@ class TestWindow final : public Window {
   public:
     using Window::Window;
     void Build() { FinishConstruction(); }
-};
-
-class PlacedTestThread final : public Thread, public PlacedThread {
-  public:
-    explicit PlacedTestThread(Scheduler& scheduler)
-        : Thread(scheduler, "worker"), PlacedThread(static_cast<Thread&>(*this)) {}
 };
 
 class WindowTest : public ::testing::Test {
@@ -49,18 +43,6 @@ TEST_F(WindowTest, ObjectsAreFoundByNameAndKindOnly) {
     } catch (const NilObjectException& e) {
         EXPECT_STREQ(e.what(), "missing control nothing");
     }
-
-    window.Add("worker", std::make_unique<PlacedTestThread>(loop.scheduler()));
-    int runs = 0;
-    window.Find<PlacedObject>("worker").BindEvent("Run", [&runs]() -> Task<> {
-        ++runs;
-        co_return;
-    });
-    window.Find<Thread>("worker").Run();
-    loop.RunUntilIdle();
-    EXPECT_EQ(runs, 1);
-    EXPECT_THROW(window.Find<PlacedObject>("worker").BindEvent("Action", {}),
-                 std::invalid_argument);
 }
 
 TEST_F(WindowTest, PushButtonActsAsANamedJobUnlessDisabledAndRadioButtonsAreExclusive) {

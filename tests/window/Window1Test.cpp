@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QAction>
-
 #include "app/MenuBar1.h"
 #include "sounds/SoundBank.h"
 #include "support/TestRuntime.h"
@@ -15,8 +12,7 @@ namespace {
 class Window1Test : public ::testing::Test, protected testing::TestRuntime {
   protected:
     SoundBank sounds{[]() -> ResourceFork* { return nullptr; }};
-    int quits = 0;
-    Application application{[this] { ++quits; }};
+    Application application{[] {}};
     Window1& w = Window1::Instance(application, runtime, sounds, MenuBar1::Instance());
 };
 
@@ -61,25 +57,6 @@ TEST_F(Window1Test, BuiltOnceFromItsLayoutRecordsWithObjectsFoundByNameAndKind) 
         EXPECT_THROW(w.Find<RectControl>(name), NilObjectException);
     }
     EXPECT_THROW(w.Find<Class2>("Class11"), NilObjectException) << "each mode has its class";
-}
-
-TEST_F(Window1Test, ARadioClickAndTheEditItemsChangeNothingElseAndAboutIsLeftToTheApp) {
-    static_cast<QAbstractButton&>(w.Find<RectControl>("oneshot").Widget()).click();
-    for (const char* name : {"EditUndo", "EditCut", "EditCopy", "EditPaste", "EditClear"}) {
-        w.ActionOf(name)->trigger();
-    }
-    loop.RunUntilIdle();
-    EXPECT_TRUE(w.Find<RadioButton>("oneshot").Value());
-    EXPECT_FALSE(w.Find<RadioButton>("looped1").Value());
-    EXPECT_FALSE(w.Find<ChasingArrows>("ChasingArrows1").Visible());
-    EXPECT_EQ(loop.scheduler().JobCount(), 0u);
-    EXPECT_TRUE(boxes.shown().empty());
-    EXPECT_EQ(quits, 0);
-
-    std::optional<bool> result;
-    loop.scheduler().Spawn("about",
-                           Invoke([&]() -> Task<> { result = co_await w._aboutqv8_Action(); }));
-    EXPECT_EQ(result, false);
 }
 
 }  // namespace

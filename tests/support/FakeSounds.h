@@ -3,7 +3,6 @@
 #include <map>
 #include <memory>
 #include <set>
-#include <string>
 #include <vector>
 
 #include "audio/ResourceFork.h"
@@ -35,11 +34,21 @@ class RecordingPlayer final : public ClipPlayer {
 class FakeStore final : public ResourceFork {
   public:
     explicit FakeStore(std::weak_ptr<ClipPlayer> player) : player_(std::move(player)) {}
-    std::shared_ptr<Sound> GetSound(int number) override;
+    std::shared_ptr<Sound> GetSound(int number) override {
+        ++loads_[number];
+        if (missing.count(number) != 0) {
+            return nullptr;
+        }
+        auto clip = std::make_shared<ClipData>();
+        numbers_[clip.get()] = number;
+        return std::make_shared<Sound>(std::move(clip), player_);
+    }
 
     // The resource number of a clip this store handed out, or 0.
-    int NumberOf(const ClipData* clip) const;
-    int Loads(int number) const;
+    int NumberOf(const ClipData* clip) const {
+        return numbers_.contains(clip) ? numbers_.at(clip) : 0;
+    }
+    int Loads(int number) const { return loads_.contains(number) ? loads_.at(number) : 0; }
 
     std::set<int> missing;
 

@@ -4,6 +4,8 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <stdexcept>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -11,16 +13,18 @@
 
 namespace lark::testing {
 
-// Hands out scripted draws in order, then (if given) falls back to a repeatable generator.
-// Records the range of every draw and how many Random objects were made.
+// Hands out scripted draws in order, then falls back to a repeatable generator. Records the
+// range of every draw and how many Random objects were made.
 class ScriptedRandomSource final : public RandomSource {
   public:
-    explicit ScriptedRandomSource(std::vector<std::int32_t> script = {},
-                                  std::uint64_t fallbackKey = 1);
+    std::unique_ptr<Random> NewRandom() override {
+        ++made_;
+        return std::make_unique<Scripted>(*this, fallback_.NewRandom());
+    }
 
-    std::unique_ptr<Random> NewRandom() override;
-
-    void Append(std::vector<std::int32_t> values);
+    void Append(const std::vector<std::int32_t>& values) {
+        script_.insert(script_.end(), values.begin(), values.end());
+    }
     const std::vector<std::pair<std::int32_t, std::int32_t>>& ranges() const { return ranges_; }
     int made() const { return made_; }
     bool ScriptUsedUp() const { return script_.empty(); }
@@ -28,11 +32,35 @@ class ScriptedRandomSource final : public RandomSource {
     std::function<void()> onDraw;
 
   private:
-    class Scripted;
-    std::int32_t Draw(Random& fallback, std::int32_t low, std::int32_t high);
+    struct Scripted final : Random {
+        Scripted(ScriptedRandomSource& source, std::unique_ptr<Random> fallback)
+            : source(source), fallback(std::move(fallback)) {}
+        std::int32_t InRange(std::int32_t low, std::int32_t high) override {
+            return source.Draw(*fallback, low, high);
+        }
+        ScriptedRandomSource& source;
+        std::unique_ptr<Random> fallback;
+    };
+
+    std::int32_t Draw(Random& fallback, std::int32_t low, std::int32_t high) {
+        if (onDraw) {
+            onDraw();
+        }
+        ranges_.emplace_back(low, high);
+        if (script_.empty()) {
+            return fallback.InRange(low, high);
+        }
+        const std::int32_t value = script_.front();
+        script_.pop_front();
+        if (value < low || value > high) {
+            throw std::logic_error("scripted draw " + std::to_string(value) + " outside " +
+                                   std::to_string(low) + ".." + std::to_string(high));
+        }
+        return value;
+    }
 
     std::deque<std::int32_t> script_;
-    MersenneRandomSource fallback_;
+    MersenneRandomSource fallback_{1};
     std::vector<std::pair<std::int32_t, std::int32_t>> ranges_;
     int made_ = 0;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <cstdint>
+#include <algorithm>
+#include <stdexcept>
 
 #include "runtime/Clock.h"
 #include "runtime/Scheduler.h"
@@ -28,21 +29,45 @@ class VirtualLoop final : public SchedulerDriver {
     VirtualClock& clock() { return clock_; }
     Scheduler& scheduler() { return scheduler_; }
     double Now() const { return clock_.Microseconds(); }
+    int turns() const { return turns_; }
 
     // Runs turns until no job is runnable now; time does not move.
-    void RunUntilIdle();
+    void RunUntilIdle() {
+        while (wantsTurn_) {
+            Turn();
+        }
+    }
     // Runs everything due up to the given time, moving the clock through every deadline on
     // the way, and leaves the clock there.
-    void RunUntil(double us);
+    void RunUntil(double us) {
+        for (RunUntilIdle(); deadline_ >= 0 && deadline_ <= us; RunUntilIdle()) {
+            Step();
+        }
+        clock_.Set(std::max(us, Now()));
+    }
     void RunFor(double us) { RunUntil(Now() + us); }
-    // Runs until no job is left or waiting, however far that moves the clock.
-    void RunToCompletion(double limitUs = 3.6e9);
-
+    // Runs until no job is left or waiting, however far (up to a limit) that moves the clock.
+    void RunToCompletion(double limitUs = 3.6e9) {
+        const double end = Now() + limitUs;
+        for (RunUntilIdle(); deadline_ >= 0; RunUntilIdle()) {
+            if (deadline_ > end) {
+                throw std::runtime_error("virtual loop: jobs still waiting at the time limit");
+            }
+            Step();
+        }
+    }
     // Runs exactly one turn, first moving the clock to the earliest deadline if no job is
     // runnable now. Returns false when nothing was left to run.
-    bool Step();
-
-    int turns() const { return turns_; }
+    bool Step() {
+        if (!wantsTurn_ && deadline_ < 0) {
+            return false;
+        }
+        if (!wantsTurn_ && deadline_ > Now()) {
+            clock_.Set(deadline_);
+        }
+        Turn();
+        return true;
+    }
 
     void RequestTurn() override { wantsTurn_ = true; }
     void RequestTurnAt(double deadlineUs) override {
@@ -55,7 +80,13 @@ class VirtualLoop final : public SchedulerDriver {
     }
 
   private:
-    void Turn();
+    void Turn() {
+        // A job that never waits on time would loop forever.
+        if (++turns_ > 50'000'000) {
+            throw std::runtime_error("virtual loop: too many turns without progress");
+        }
+        scheduler_.RunTurn();
+    }
 
     VirtualClock clock_;
     Scheduler scheduler_;

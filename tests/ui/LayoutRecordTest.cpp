@@ -5,9 +5,6 @@
 #include <climits>
 #include <vector>
 
-#include "runtime/Thread.h"
-#include "support/VirtualLoop.h"
-#include "ui/PlacedThread.h"
 #include "ui/PropertyTables.h"
 
 namespace lark {
@@ -24,7 +21,7 @@ class RecordingTarget final : public LayoutTarget {
     std::vector<std::uint16_t> set;
 };
 
-TEST(LayoutRecordTest, BuilderWritesBigEndianTypedValuesThatDecodeAndApplyInRecordOrder) {
+TEST(LayoutRecordTest, BigEndianTypedValuesEncodeDecodeAndApplyInRecordOrder) {
     constexpr auto record = RecordBuilder<64>{}
                                 .Integer(5, INT32_MIN)
                                 .Colour(22, 255, 1, 2)
@@ -41,21 +38,14 @@ TEST(LayoutRecordTest, BuilderWritesBigEndianTypedValuesThatDecodeAndApplyInReco
         {24, std::int32_t{115}},      {23, std::string()},
     };
     EXPECT_EQ(DecodeLayoutRecord("Window1", WindowProperties(), bytes), entries);
+    EXPECT_EQ(EncodeLayoutRecord("Window1", WindowProperties(), entries), bytes);
     RecordingTarget target(WindowProperties());
     ApplyLayoutRecord(target, "Window1", bytes);
     EXPECT_EQ(target.set, (std::vector<std::uint16_t>{5, 22, 6, 0, 24, 23})) << "in record order";
-}
-
-TEST(LayoutRecordTest, EncodeIsTheInverseOfDecodeAndRefusesAValueOfTheWrongType) {
-    const std::vector<PropertyEntry> entries = {
-        {32, std::string("start")}, {1, std::int32_t{-7}},    {37, false},
-        {36, std::int32_t{12}},     {0, std::string("play")}, {23, true},
-    };
-    const Bytes bytes = EncodeLayoutRecord("play", PushButtonProperties(), entries);
-    EXPECT_EQ(DecodeLayoutRecord("play", PushButtonProperties(), bytes), entries);
     EXPECT_TRUE(DecodeLayoutRecord("play", PushButtonProperties(), Bytes{}).empty());
     EXPECT_THROW(EncodeLayoutRecord("play", PushButtonProperties(), {{32, true}}),
-                 LayoutRecordError);
+                 LayoutRecordError)
+        << "a value of the wrong type";
 }
 
 // A malformed record is refused whole, naming the object and the byte where it went wrong,
@@ -94,21 +84,6 @@ TEST(LayoutRecordTest, MalformedRecordIsRejectedAtItsFaultAndSetsNothing) {
         EXPECT_TRUE(target.set.empty());
     }
     EXPECT_NO_THROW(DecodeLayoutRecord("play", push, cases[2].bytes));
-}
-
-TEST(LayoutRecordTest, ThreadRecordSetsPriorityAndStackSizeButNotItsState) {
-    testing::VirtualLoop loop;
-    Thread thread(loop.scheduler(), "Class11");
-    thread.Priority = 1;
-    thread.StackSize = 4096;
-    ThreadLayout target(thread);
-    ApplyLayoutRecord(target, "Class11", RecordBuilder<16>{}.Integer(2, 5).Integer(0, 0).Bytes());
-    EXPECT_EQ(thread.Priority, 5);
-    EXPECT_EQ(thread.StackSize, 0);
-    EXPECT_EQ(thread.Name(), "Class11");
-    EXPECT_FALSE(thread.IsRunning());
-    EXPECT_THROW(ApplyLayoutRecord(target, "Class11", RecordBuilder<16>{}.Integer(3, 1).Bytes()),
-                 std::invalid_argument);
 }
 
 }  // namespace

@@ -22,21 +22,25 @@ class SoundSystemTest : public ::testing::Test {
     testing::VirtualClock clock;
     std::ostringstream log;
     OfflineOutput* offline = nullptr;  // owned by the system
-    std::shared_ptr<SoundSystem> engine = std::make_shared<SoundSystem>(clock, nullptr);
-
-    void SetUp() override { ASSERT_TRUE(engine->OpenOutput(Offline(), log)); }
-
-    SoundSystem::OutputOpener Offline() {
-        return [this](Mixer& mixer, std::string&) {
+    std::map<int, std::vector<std::byte>> store;
+    std::map<int, std::atomic<int>> reads;
+    std::shared_ptr<SoundSystem> system = SoundSystem::Open(
+        clock,
+        [this](Mixer& mixer, std::string&) {
             auto out = std::make_unique<OfflineOutput>(mixer, clock.Microseconds());
             offline = out.get();
             return out;
-        };
-    }
+        },
+        [this](int number) -> std::optional<std::vector<std::byte>> {
+            ++reads[number];
+            const auto it = store.find(number);
+            return it == store.end() ? std::nullopt : std::optional(it->second);
+        },
+        log);
 };
 
 TEST_F(SoundSystemTest, PlayLandsOnTheFrameOfItsClockReadingAtItsVolume) {
-    Sound sound(Constant(0.5f, 4), engine);
+    Sound sound(Constant(0.5f, 4), system);
     sound.SetVolume(50);    // a gain of one hundredth per step
     clock.Advance(12'345);  // 592.56 frames
     sound.Play();
@@ -44,15 +48,16 @@ TEST_F(SoundSystemTest, PlayLandsOnTheFrameOfItsClockReadingAtItsVolume) {
     EXPECT_EQ(sound.Volume(), 100);
     sound.SetVolume(-3);
     EXPECT_EQ(sound.Volume(), 0);
-    offline->Render(1000);
-    std::vector<float> expected(1000, 0.0f);
+    offline->Render(595);  // the clip runs on into the next block
+    offline->RenderUntil(clock.Microseconds() + 8'000);
+    std::vector<float> expected(977, 0.0f);  // up to 20,345 us: frame 976.56
     std::fill(expected.begin() + 593, expected.begin() + 597, 0.25f);
     EXPECT_EQ(offline->Rendered(), expected);
     EXPECT_TRUE(log.str().empty());
 
     auto elsewhere = Constant(0.5f, 4);
     elsewhere->sampleRate = 44100;
-    EXPECT_THROW(Sound(elsewhere, engine).Play(), std::invalid_argument) << "wrong pitch";
+    EXPECT_THROW(Sound(elsewhere, system).Play(), std::invalid_argument) << "wrong pitch";
 }
 
 TEST_F(SoundSystemTest, PlayNeverBlocksWithoutADeviceOrWithAStalledOne) {
@@ -65,59 +70,46 @@ TEST_F(SoundSystemTest, PlayNeverBlocksWithoutADeviceOrWithAStalledOne) {
         log));
     EXPECT_TRUE(silent->Silent());
     Sound unheard(Constant(0.5f, 2), silent);
-    Sound dropped(Constant(0.5f, 2), engine);  // never rendered: like a server that went away
+    Sound dropped(Constant(0.5f, 2), system);  // never rendered: like a server that went away
     for (std::size_t i = 0; i < Mixer::kQueueCapacity + 100; ++i) {
         unheard.Play();
         dropped.Play();
     }
     EXPECT_EQ(silent->Dropped(), 0u) << "silent: nothing was even sent";
-    EXPECT_EQ(engine->Dropped(), 101u);
+    EXPECT_EQ(system->Dropped(), 101u);
     const std::string said = log.str();
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
     EXPECT_NE(said.find("no server"), std::string::npos);
 }
 
-TEST_F(SoundSystemTest, APlayedClipOutlivesItsSoundWhileTheOutputMayReadIt) {
-    auto sound = std::make_unique<Sound>(Constant(0.5f, 48000), engine);
+TEST_F(SoundSystemTest, APlayedClipOutlivesItsSoundAndASoundOutlivingItsPlayerIsMute) {
+    auto sound = std::make_unique<Sound>(Constant(0.5f, 48000), system);
     const std::weak_ptr<const ClipData> clip = sound->clip();
     sound->Play();
     offline->Render(100);
     sound.reset();
     EXPECT_FALSE(clip.expired()) << "freed while a voice still reads it";
-}
 
-TEST_F(SoundSystemTest, SoundOutlivingItsPlayerIsMute) {
     struct CountingPlayer final : ClipPlayer {
         std::shared_ptr<int> starts = std::make_shared<int>(0);
         void Start(std::shared_ptr<const ClipData>, int) override { ++*starts; }
     };
     auto player = std::make_shared<CountingPlayer>();
     const std::shared_ptr<int> starts = player->starts;
-    Sound sound(Constant(0.5f, 2), player);
-    sound.Play();
+    Sound orphan(Constant(0.5f, 2), player);
+    orphan.Play();
     player.reset();
-    sound.Play();
+    orphan.Play();
     EXPECT_EQ(*starts, 1);
 }
 
-TEST_F(SoundSystemTest, SystemReadsClipsFromItsStoreAndPlaysThemThroughTheEngine) {
+TEST_F(SoundSystemTest, ReadsClipsFromItsStoreDecodedAheadAndPlaysThem) {
     const std::vector<std::int16_t> pcm = {16384, -16384, 8192};
-    const std::map<int, std::vector<std::byte>> store = {
-        {168, EncodeClip(pcm, 48000, 1, ClipFormat::Flac16)},
-        {169, std::vector<std::byte>(16, std::byte{1})},  // not a sound file
-    };
-    std::map<int, std::atomic<int>> reads;
+    store[168] = EncodeClip(pcm, 48000, 1, ClipFormat::Flac16);
+    store[169] = std::vector<std::byte>(16, std::byte{1});  // not a sound file
     for (int number : {168, 169, 177}) {
         reads[number] = 0;
     }
-    auto system = SoundSystem::Open(
-        clock, Offline(),
-        [&](int number) -> std::optional<std::vector<std::byte>> {
-            ++reads.at(number);
-            const auto it = store.find(number);
-            return it == store.end() ? std::nullopt : std::optional(it->second);
-        },
-        log);
     // Decoded ahead on a worker: each first request finds its clip without reading it again.
     system->DecodeAhead({168, 169, 177});
     auto beep = system->GetSound(168);

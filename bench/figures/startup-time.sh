@@ -6,8 +6,8 @@ set -uo pipefail
 
 app=$1 runs=${2:-5}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
-# shellcheck source=lib.sh
-source "$here/lib.sh"
+# shellcheck source=../../tests/e2e/lib.sh
+source "$here/../../tests/e2e/lib.sh"
 
 e2e_begin "$(mktemp -d "${TMPDIR:-/tmp}/lark-startup.XXXXXX")"
 trap 'e2e_teardown; rm -rf "$E2E_ART"' EXIT

@@ -67,11 +67,11 @@ start_x() {
 # again in DIR, at the same address and with the same sink), with a mono 48 kHz float null sink
 # "e2e" as its default sink. Sets PULSE_SERVER, E2E_SERVER_DIR, E2E_PULSE (the pid of what serves
 # PULSE_SERVER) and E2E_PULSE_LOG. With E2E_SOUND_SERVER=pipewire it is PipeWire, with its
-# PulseAudio service (PipeWire's dummy driver drives the graph); else PulseAudio.
+# PulseAudio service (PipeWire's dummy driver drives the graph) on a session bus of its own,
+# which the app then shares as on a desktop; else PulseAudio.
 start_sound_server() {
     E2E_SERVER_DIR=${1:-$(mktemp -d "$E2E_TMP/sound.XXXXXX")}
     local -x HOME=$E2E_SERVER_DIR XDG_RUNTIME_DIR=$E2E_SERVER_DIR
-    local -x DBUS_SESSION_BUS_ADDRESS=$DBUS_SESSION_BUS_ADDRESS
     E2E_PULSE_LOG=$E2E_SERVER_DIR/server-$(now_us).log
     if [[ ${E2E_SOUND_SERVER:-} == pipewire ]]; then
         start_session_bus "$HOME"
@@ -163,9 +163,12 @@ find_main_window() {
     E2E_WIN=$(titled_windows | head -n1)
     [[ -n $E2E_WIN ]]
 }
+# Polled while a performance plays: one process a try, to take little from it.
 find_message_box() {
-    E2E_MSG=$(titled_windows | grep -vx "$E2E_WIN" | head -n1)
-    [[ -n $E2E_MSG ]]
+    for E2E_MSG in $(titled_windows); do
+        [[ $E2E_MSG != "$E2E_WIN" ]] && return 0
+    done
+    return 1
 }
 no_message_box() { ! find_message_box; }
 

@@ -85,11 +85,8 @@ def main():
             if not found:
                 continue
             starts.append(found[0][1] / RATE * 1000)
-            for (a, oa, _, _), (b, ob, _, _) in zip(found, found[1:]):
-                played.add(a)
-                deviation = ob - oa - analyse.step_samples(a)
-                (repeats if b in played else firsts).append(deviation)
-            played.add(found[-1][0])
+            for _, _, deviation, first in analyse.spacings(found, played):
+                (firsts if first else repeats).append(deviation)
         print(f"| {mode} | {total} | {spread(repeats)} | {spread(firsts)} | "
               + ", ".join(f"{s:.1f}" for s in starts) + " |")
 

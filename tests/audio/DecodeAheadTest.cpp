@@ -13,14 +13,17 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Notes which threads decoded each clip; clip 0 does not decode; clip 168 waits at `gate`.
+// Notes which threads decoded each clip; clip 0 does not decode; clip 168 says it has begun,
+// then waits at `gate`.
 struct Decoder {
     std::mutex mutex;
     std::multimap<int, std::thread::id> decodedBy;
+    std::promise<void> begun;
     std::shared_future<void> gate;
 
     std::shared_ptr<const ClipData> operator()(int number) {
-        if (number == 168 && gate.valid()) {
+        if (number == 168) {
+            begun.set_value();
             gate.wait();
         }
         std::lock_guard lock(mutex);
@@ -35,7 +38,9 @@ TEST(DecodeAheadTest, EachClipIsDecodedOnceOffTheTakingThreadAndHandedOutOnce) {
     decoder.gate = release.get_future().share();  // the worker stays on 168 until released
     std::optional<DecodeAhead> ahead(std::in_place, std::vector<int>{168, 0, 180},
                                      [&](int n) { return decoder(n); });
-    // Not reached yet: decoded here, at once, and skipped by the worker later.
+    const bool begun = decoder.begun.get_future().wait_for(10s) == std::future_status::ready;
+    // The worker is on 168 and has not reached 180: a request for it decodes it there and
+    // then, and the worker skips it later.
     std::thread::id taker;
     auto early = std::async(std::launch::async, [&] {
         taker = std::this_thread::get_id();
@@ -43,6 +48,7 @@ TEST(DecodeAheadTest, EachClipIsDecodedOnceOffTheTakingThreadAndHandedOutOnce) {
     });
     const bool answered = early.wait_for(10s) == std::future_status::ready;
     release.set_value();
+    ASSERT_TRUE(begun) << "the worker never started";
     ASSERT_TRUE(answered) << "waited for the worker";
     EXPECT_EQ(early.get().value()->samples.at(0), 180.0f);
 

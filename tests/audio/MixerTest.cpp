@@ -114,14 +114,5 @@ TEST_F(MixerTest, ResetSilencesWhatSoundsAndForgetsWhatWasSent) {
               (Samples{clip.samples[0], clip.samples[1], clip.samples[2], clip.samples[3]}));
 }
 
-TEST_F(MixerTest, FrameMapRoundsToTheNearestFrame) {
-    const FrameMap m{1'000'000, 0, 48000};
-    EXPECT_EQ(m.FrameAt(1'000'000), 0);
-    EXPECT_EQ(m.FrameAt(1'000'010), 0);  // 0.48 frame
-    EXPECT_EQ(m.FrameAt(1'000'011), 1);  // 0.528 frame
-    EXPECT_EQ(m.FrameAt(1'500'000), 24000);
-    EXPECT_EQ((FrameMap{0, 1000, 48000}.FrameAt(-1e6 / 48)), 0);
-}
-
 }  // namespace
 }  // namespace lark

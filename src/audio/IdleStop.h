@@ -24,8 +24,9 @@ class IdleStop {
         wakes_.fetch_and(~std::uint64_t{1});
         return true;
     }
-    // GUI thread, with the stream stopped: starting it again failed, so the next Wake retries.
-    void StartFailed() { wakes_.fetch_or(1); }
+    // GUI thread, with the stream stopped because starting it again failed: the next Wake
+    // tries again.
+    void Stopped() { wakes_.fetch_or(1); }
 
     // Audio thread: a buffer of `frames` was rendered, with voices still sounding or not.
     // False when the stream should end now.
@@ -39,6 +40,13 @@ class IdleStop {
         silentFrames_ = 0;  // counts afresh once the stream starts again
         std::uint64_t expected = wakes;
         return !wakes_.compare_exchange_strong(expected, wakes | 1);
+    }
+
+    // Audio thread: ends the stream now if no Wake has ever come (it ran only to measure
+    // itself). False when the stream should end.
+    bool EndIfNeverWoken() {
+        std::uint64_t never = 0;
+        return !wakes_.compare_exchange_strong(never, 1);
     }
 
   private:

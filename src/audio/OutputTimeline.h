@@ -41,6 +41,8 @@ class OutputTimeline {
     void Restart();
 
     double LatencyUs() const { return latencyUs_; }
+    // The latency is measured (or held) and will not change.
+    bool Calibrated() const { return calibrated_ >= tuning_.calibrationCallbacks; }
     std::uint64_t Reanchors() const { return reanchors_; }
 
   private:

@@ -138,7 +138,7 @@ void PortAudioOutput::Wake() {
     if (Pa_StartStream(stream) == paNoError) {
         ++runs_;
     } else {
-        idleStop_.StartFailed();
+        idleStop_.Stopped();
     }
 }
 
@@ -162,7 +162,7 @@ bool PortAudioOutput::Fill(float* out, unsigned long frames, double dacAheadUs, 
     if (channels_ == 1) {
         mixer_.Render(out, frames, framesDone_, map);
         framesDone_ += static_cast<std::int64_t>(frames);
-        return idleStop_.Rendered(static_cast<std::int64_t>(frames), mixer_.SoundingVoices() > 0);
+        return GoOn(frames);
     }
     // Stereo device: the same mono mix on both sides, a scratch buffer's worth at a time.
     for (unsigned long done = 0; done < frames;) {
@@ -176,7 +176,15 @@ bool PortAudioOutput::Fill(float* out, unsigned long frames, double dacAheadUs, 
         framesDone_ += static_cast<std::int64_t>(n);
         done += n;
     }
-    return idleStop_.Rendered(static_cast<std::int64_t>(frames), mixer_.SoundingVoices() > 0);
+    return GoOn(frames);
+}
+
+bool PortAudioOutput::GoOn(unsigned long frames) {
+    if (!idleStop_.Rendered(static_cast<std::int64_t>(frames), mixer_.SoundingVoices() > 0)) {
+        return false;
+    }
+    // The first run, from opening, only learns the latency: it ends then, unless Plays came.
+    return !timeline_.Calibrated() || idleStop_.EndIfNeverWoken();
 }
 
 }  // namespace lark

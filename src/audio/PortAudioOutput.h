@@ -18,9 +18,9 @@ namespace lark {
 // DAC, and re-anchored after an underrun or when the two stay apart (OutputTimeline). A command
 // stamped at clock reading t then sounds at t plus one constant latency, on the exact frame,
 // wherever that falls inside a buffer. The latency is measured over the first quarter second after
-// opening and then held; a Play in that time may start late. Once nothing has sounded for a
-// few seconds the callback ends the stream, so an idle app makes no wakeups and holds no
-// device busy; the next Play starts it again with the same latency.
+// opening, and then held; a Play in that time may start late. The stream ends once it has
+// measured, and whenever nothing has sounded for a few seconds after, so an idle app makes no
+// wakeups and holds no device busy; the next Play starts it again with the same latency.
 class PortAudioOutput final : public AudioOutput {
   public:
     // GUI thread. Keeps PortAudio's probing chatter off stderr. nullptr (and why) when there
@@ -39,7 +39,7 @@ class PortAudioOutput final : public AudioOutput {
     // (0 before).
     double LatencyUs() const { return latencyUs_.load(std::memory_order_relaxed); }
     std::uint64_t Reanchors() const { return reanchors_.load(std::memory_order_relaxed); }
-    // How many times the stream has started: once at opening, then once per Wake after idle.
+    // How many times the stream has started: at opening, then at each Wake after it ended.
     std::uint64_t Runs() const { return runs_; }
 
     // Audio thread only; public for the C callback. False once the stream has been silent for
@@ -60,6 +60,8 @@ class PortAudioOutput final : public AudioOutput {
 
   private:
     bool Start(std::string& whyNot);
+    // Audio thread, after a buffer: false once the stream should end.
+    bool GoOn(unsigned long frames);
 
     static constexpr std::size_t kScratchFrames = 1024;
 

@@ -33,8 +33,13 @@ TEST(IdleStopTest, EndsAfterTheIdleTimeOfSilenceCountedFromTheLastVoiceOrWake) {
     // saw its Wake, so that buffer does not count as silence either.
     EXPECT_EQ(BuffersUntilEnd(stop), 20);
     stop.Wake();
-    stop.StartFailed();
+    stop.Stopped();
     EXPECT_TRUE(stop.Wake()) << "a failed start is tried again at the next Play";
+
+    IdleStop measuring(kIdleUs);
+    EXPECT_FALSE(measuring.EndIfNeverWoken()) << "a run that only measured the stream ends";
+    EXPECT_TRUE(measuring.Wake());
+    EXPECT_TRUE(measuring.EndIfNeverWoken()) << "once woken, only silence ends it";
 }
 
 // A Play sent while the audio thread decides to end: either the stream goes on, or the Play's

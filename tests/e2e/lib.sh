@@ -134,7 +134,7 @@ mark() { echo "$1 $(rec_position)" >> "$E2E_ART/marks.txt"; }
 launch_app() {
     local home v vars=() X Y SCREEN WINDOW
     home=$(mktemp -d "$E2E_TMP/home.XXXXXX")
-    for v in ASAN_OPTIONS UBSAN_OPTIONS TSAN_OPTIONS LSAN_OPTIONS QT_SCALE_FACTOR \
+    for v in ASAN_OPTIONS UBSAN_OPTIONS TSAN_OPTIONS LSAN_OPTIONS QT_SCALE_FACTOR ALSA_CONFIG_PATH \
         DBUS_SESSION_BUS_ADDRESS AT_SPI_BUS_ADDRESS QT_LINUX_ACCESSIBILITY_ALWAYS_ON; do
         [[ -n ${!v:-} ]] && vars+=("$v=${!v}")
     done

@@ -31,7 +31,11 @@ class IdleStop {
     // Audio thread: a buffer of `frames` was rendered, with voices still sounding or not.
     // False when the stream should end now.
     bool Rendered(std::int64_t frames, bool sounding) {
-        const std::uint64_t wakes = wakes_.load();
+        return Rendered(frames, sounding, wakes_.load());
+    }
+    // The same, given the count of wakes read after rendering; a Wake may come between that
+    // read and the decision.
+    bool Rendered(std::int64_t frames, bool sounding, std::uint64_t wakes) {
         silentFrames_ = sounding || wakes != wakesSeen_ ? 0 : silentFrames_ + frames;
         wakesSeen_ = wakes;
         if (silentFrames_ < idleFrames_) {
@@ -41,6 +45,7 @@ class IdleStop {
         std::uint64_t expected = wakes;
         return !wakes_.compare_exchange_strong(expected, wakes | 1);
     }
+    std::uint64_t Wakes() const { return wakes_.load(); }
 
     // Audio thread: ends the stream now if no Wake has ever come (it ran only to measure
     // itself). False when the stream should end.

@@ -80,13 +80,11 @@ TEST_F(AppTest, TheMenusAsShownAndQuitUnlessAHandlerTakesIt) {
                                        {"Edit", "Clear", ""}}));
     EXPECT_EQ(window->ActionOf("FileQuit")->menuRole(), QAction::QuitRole);
 
-    window->ActionOf("FileQuit")->trigger();
-    EXPECT_EQ(quits, 1);
     window->AddMenuHandler("FileQuit", []() -> Task<bool> { co_return true; });
     window->ActionOf("FileQuit")->trigger();
-    EXPECT_EQ(quits, 1) << "taken by the window's handler";
+    EXPECT_EQ(quits, 0) << "taken by the window's handler";
     window->close();
-    EXPECT_EQ(quits, 2) << "closing the window quits";
+    EXPECT_EQ(quits, 1) << "closing the window quits";
 }
 
 TEST_F(AppTest, AboutShowsItsTextInInformationBoxesAndWaitsWithoutBlocking) {
@@ -114,7 +112,7 @@ larkspool.example.org)");
     EXPECT_EQ(result, std::nullopt) << "waits for its box";
     EXPECT_FALSE(window->Find<Thread>("Class31").IsRunning()) << "ran to its end meanwhile";
     EXPECT_EQ(boxes.texts(), std::vector<std::string>(3, AboutText()));
-    EXPECT_EQ(boxes.shown()[0].kind, MessageBoxes::Kind::Information);
+    EXPECT_EQ(boxes.kinds(), std::vector(3, MessageBoxes::Kind::Information));
     boxes.DismissOldest();
     loop.RunUntilIdle();
     EXPECT_EQ(result, false);

@@ -23,13 +23,7 @@ class SchedulerTest : public ::testing::Test {
     Scheduler& scheduler = loop.scheduler();
     const double t0 = loop.Now();
     Events trace;
-    Events uncaught;
 
-    void SetUp() override {
-        scheduler.SetUncaughtHandler([this](const std::string& job, std::exception_ptr e) {
-            uncaught.push_back(job + ": " + UncaughtErrors::Describe(e));
-        });
-    }
     Task<> Yielder(std::string name, int times) {
         for (int i = 0; i < times; ++i) {
             trace.push_back(name + std::to_string(i));
@@ -72,17 +66,13 @@ TEST_F(SchedulerTest, StartedJobsTakeTurnsAndASpawnedHandlerRunsAtOnce) {
 }
 
 TEST_F(SchedulerTest, NestedTasksPassValuesUpAndAKillEndsAJobAtItsSuspension) {
-    int destroyed = 0, result = 0;
-    const auto job = [&] {
-        return Invoke([&]() -> Task<> { result = co_await Nested(2, &destroyed); });
-    };
-    scheduler.Start("whole", job());
-    loop.RunUntilIdle();
-    EXPECT_EQ(result, 9);
-    EXPECT_EQ(destroyed, 3);
-
-    destroyed = result = 0;
-    const auto deep = scheduler.Start("deep", job());
+    int wholeFrames = 0, deepFrames = 0, result = 0;
+    scheduler.Start("whole",
+                    Invoke([&]() -> Task<> { result = co_await Nested(2, &wholeFrames); }));
+    const auto deep = scheduler.Start("deep", Invoke([&]() -> Task<> {
+                                          co_await Nested(2, &deepFrames);
+                                          trace.push_back("never");
+                                      }));
     scheduler.Kill(scheduler.Start("early", Yielder("early", 1)));  // before its first turn
     Scheduler::JobId self = 0;
     self = scheduler.Start("self", Invoke([this, &self]() -> Task<> {
@@ -91,13 +81,14 @@ TEST_F(SchedulerTest, NestedTasksPassValuesUpAndAKillEndsAJobAtItsSuspension) {
                                co_await scheduler.Yield();
                                trace.push_back("never");
                            }));
-    scheduler.RunTurn();  // deep suspends two calls deep
+    scheduler.RunTurn();  // whole and deep suspend two calls deep
     scheduler.Kill(deep);
-    EXPECT_EQ(destroyed, 3) << "every frame goes";
+    EXPECT_EQ(deepFrames, 3) << "every frame goes";
     loop.RunUntilIdle();
     scheduler.Kill(deep);   // gone
     scheduler.Kill(12345);  // unknown
-    EXPECT_EQ(result, 0);
+    EXPECT_EQ(result, 9);
+    EXPECT_EQ(wholeFrames, 3);
     EXPECT_EQ(trace, (Events{"after kill"}));
     EXPECT_EQ(scheduler.JobCount(), 0u);
 }
@@ -123,35 +114,31 @@ TEST_F(SchedulerTest, AThreadRunsOneRoutineAtATimeUntilKilledOrDestroyed) {
     const int before = steps;
     loop.RunFor(50'000);
     EXPECT_EQ(steps, before);
-    thread->Run();  // a fresh run after a kill
-    loop.RunFor(1);
-    EXPECT_EQ(starts, 2);
+    thread->Run();  // a fresh run, which the thread's end ends too
     thread.reset();
     EXPECT_EQ(scheduler.JobCount(), 0u) << "destroying the thread ends its run";
 }
 
-TEST_F(SchedulerTest, TimedYieldsSleepUntilTheirDeadlinesInVirtualTime) {
-    scheduler.Start("late", Sleeper("late", t0 + 2'840'000));
-    scheduler.Start("early", Sleeper("early", t0 + 200));
-    loop.RunUntil(t0 + 300);
-    EXPECT_EQ(trace, (Events{"early +200"}));
-    loop.RunToCompletion();
-    EXPECT_EQ(trace, (Events{"early +200", "late +2840000"}));
-    EXPECT_LT(loop.turns(), 5) << "a hinted wait must not be resumed on every turn";
-}
-
-TEST_F(SchedulerTest, TimedJobsDueInOneTurnWakeInDeadlineOrder) {
+TEST_F(SchedulerTest, TimedJobsSleepUntilTheirDeadlinesAndThoseDueInOneTurnWakeInDeadlineOrder) {
     // Started so that neither start order nor its reverse is deadline order.
     scheduler.Start("c", Sleeper("c", t0 + 300));
     scheduler.Start("a", Sleeper("a", t0 + 100));
     scheduler.Start("b", Sleeper("b", t0 + 200));
-    scheduler.RunTurn();
-    loop.clock().Set(t0 + 1000);  // the loop came back late: all three are due at once
-    EXPECT_EQ(scheduler.RunTurn(), 3);
-    EXPECT_EQ(trace, (Events{"a +1000", "b +1000", "c +1000"}));
+    scheduler.Start("late", Sleeper("late", t0 + 2'840'000));
+    loop.RunUntil(t0 + 150);
+    EXPECT_EQ(trace, (Events{"a +100"}));
+    loop.clock().Set(t0 + 1000);  // the loop came back late: b and c are due at once
+    EXPECT_EQ(scheduler.RunTurn(), 2);
+    loop.RunToCompletion();
+    EXPECT_EQ(trace, (Events{"a +100", "b +1000", "c +1000", "late +2840000"}));
+    EXPECT_LT(loop.turns(), 5) << "a hinted wait must not be resumed on every turn";
 }
 
 TEST_F(SchedulerTest, AnExceptionEndsOnlyItsJobAndIsReportedUnlessAwaited) {
+    Events uncaught;
+    scheduler.SetUncaughtHandler([&](const std::string& job, std::exception_ptr e) {
+        uncaught.push_back(job + ": " + UncaughtErrors::Describe(e));
+    });
     scheduler.Spawn("play.Action", Invoke([]() -> Task<> {
                         throw std::runtime_error("missing control looped3");
                         co_return;

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QWidget>
-
 #include "runtime/Thread.h"
 #include "support/VirtualLoop.h"
 #include "ui/Application.h"
@@ -11,12 +9,6 @@
 
 namespace lark {
 namespace {
-
-class TestWindow final : public Window {
-  public:
-    using Window::Window;
-    void Build() { FinishConstruction(); }
-};
 
 class WindowTest : public ::testing::Test {
   protected:
@@ -27,7 +19,7 @@ class WindowTest : public ::testing::Test {
     }
     testing::VirtualLoop loop;
     Application application{[] {}};
-    TestWindow window{loop.scheduler(), application};
+    Window window{loop.scheduler(), application};
 };
 
 TEST_F(WindowTest, ObjectsAreFoundByNameAndKindOnly) {
@@ -71,30 +63,6 @@ TEST_F(WindowTest, PushButtonActsAsANamedJobUnlessDisabledAndRadioButtonsAreExcl
     EXPECT_TRUE(b.Value());
     b.SetValue(false);
     EXPECT_FALSE(b.Value());
-}
-
-TEST_F(WindowTest, ControlPropertiesReachTheirWidgets) {
-    PushButton& play = Place<PushButton>("play");
-    play.SetLeft(115);
-    play.SetTop(140);
-    play.SetWidth(70);
-    play.SetHeight(20);
-    play.SetEnabled(false);
-    EXPECT_EQ(play.Widget().geometry(), QRect(115, 140, 70, 20));
-    EXPECT_EQ(play.Widget().parentWidget(), &window.Content());
-    EXPECT_FALSE(play.Widget().isEnabled());
-
-    ChasingArrows& busy = Place<ChasingArrows>("busy");
-    busy.SetVisible(false);
-    window.Build();
-    EXPECT_TRUE(window.isVisible());
-    // The arrows are on screen, and animate, only while shown.
-    for (bool on : {false, true, false}) {
-        busy.SetVisible(on);
-        EXPECT_EQ(busy.Widget().isVisible(), on);
-        EXPECT_EQ(busy.IsAnimating(), on);
-    }
-    EXPECT_EQ(busy.Widget().accessibleName(), "performance playing");
 }
 
 }  // namespace

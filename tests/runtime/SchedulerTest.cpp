@@ -53,18 +53,6 @@ class SchedulerTest : public ::testing::Test {
     }
 };
 
-TEST_F(SchedulerTest, StartedJobsTakeTurnsAndASpawnedHandlerRunsAtOnce) {
-    scheduler.Start("a", Yielder("a", 2));
-    scheduler.Start("b", Yielder("b", 2));
-    EXPECT_TRUE(trace.empty()) << "Start waits for a turn";
-    scheduler.RunTurn();
-    scheduler.Spawn("click", Yielder("h", 1));  // up to its first yield, before a and b go on
-    EXPECT_EQ(trace, (Events{"a0", "b0", "h0"}));
-    loop.RunUntilIdle();
-    EXPECT_EQ(trace, (Events{"a0", "b0", "h0", "a1", "b1", "h done", "a done", "b done"}));
-    EXPECT_EQ(scheduler.JobCount(), 0u);
-}
-
 TEST_F(SchedulerTest, NestedTasksPassValuesUpAndAKillEndsAJobAtItsSuspension) {
     int wholeFrames = 0, deepFrames = 0, result = 0;
     scheduler.Start("whole",

@@ -47,12 +47,10 @@ TEST_F(AppTest, StartupBuildsEverythingOnceBeforeTheEventLoopAndReturnsItsStatus
                              QGuiApplication::primaryScreen()->availableGeometry().center();
     EXPECT_LE(offCentre.manhattanLength(), 2) << "centred on the screen";
 
-    const QString name = QApplication::applicationName();
     SetApplicationIdentity();
     EXPECT_EQ(QApplication::applicationName(), "larkspool8");
     EXPECT_EQ(QApplication::applicationDisplayName(), "Larkspool 8");
     EXPECT_EQ(QGuiApplication::desktopFileName(), "org.example.Larkspool8");
-    QApplication::setApplicationName(name);
 }
 
 // The menus as a person finds them, and where their commands go.

@@ -10,9 +10,6 @@
 namespace lark {
 namespace {
 
-using testing::FakeStore;
-using testing::RecordingPlayer;
-
 // Advances by a fixed step at every reading, so each pass of a wait sees a later time.
 class TickingClock final : public Clock {
   public:
@@ -26,8 +23,9 @@ class TickingClock final : public Clock {
 
 class PlayEventTest : public ::testing::Test, protected testing::TestRuntime {
   protected:
-    std::shared_ptr<RecordingPlayer> player = std::make_shared<RecordingPlayer>(loop.clock());
-    FakeStore store{player};
+    std::shared_ptr<testing::RecordingPlayer> player =
+        std::make_shared<testing::RecordingPlayer>(loop.clock());
+    testing::FakeStore store{player};
     SoundBank bank{[this] { return &store; }};
 };
 

@@ -33,7 +33,7 @@ class AppTest : public ::testing::Test, protected testing::TestRuntime {
     Window1* window = nullptr;  // as found when the event loop starts
 };
 
-TEST_F(AppTest, StartupBuildsEverythingOnceBeforeTheEventLoopAndReturnsItsStatus) {
+TEST_F(AppTest, StartupBuildsEverythingOnceBeforeTheEventLoopWithTheMenusAsShown) {
     EXPECT_THROW(startup._MakeDefaultView(), NilObjectException) << "no App yet";
     EXPECT_EQ(StartUp(), 7);
     ASSERT_NE(window, nullptr);
@@ -51,11 +51,8 @@ TEST_F(AppTest, StartupBuildsEverythingOnceBeforeTheEventLoopAndReturnsItsStatus
     EXPECT_EQ(QApplication::applicationName(), "larkspool8");
     EXPECT_EQ(QApplication::applicationDisplayName(), "Larkspool 8");
     EXPECT_EQ(QGuiApplication::desktopFileName(), "org.example.Larkspool8");
-}
 
-// The menus as a person finds them, and where their commands go.
-TEST_F(AppTest, TheMenusAsShownAndQuitUnlessAHandlerTakesIt) {
-    StartUp();
+    // The menus as a person finds them, and where their commands go.
     using Row = std::array<std::string, 3>;  // menu, item, shortcut
     std::vector<Row> shown;
     for (const QAction* menu : window->menuBar()->actions()) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <numeric>
 #include <vector>
 
 namespace lark {
@@ -11,12 +12,10 @@ namespace {
 // Pearson's chi-square of counts against an even spread of their total over the cells.
 template <std::size_t N>
 double ChiSquareUniform(const std::array<int, N>& counts) {
-    double total = 0, chi = 0;
+    const double expected = std::accumulate(counts.begin(), counts.end(), 0.0) / N;
+    double chi = 0;
     for (int n : counts) {
-        total += n;
-    }
-    for (int n : counts) {
-        chi += (n - total / N) * (n - total / N) / (total / N);
+        chi += (n - expected) * (n - expected) / expected;
     }
     return chi;
 }

@@ -44,10 +44,8 @@ class FakeStore final : public ResourceFork {
         return std::make_shared<Sound>(std::move(clip), player_);
     }
 
-    // The resource number of a clip this store handed out, or 0.
-    int NumberOf(const ClipData* clip) const {
-        return numbers_.contains(clip) ? numbers_.at(clip) : 0;
-    }
+    // The resource number of a clip this store handed out.
+    int NumberOf(const ClipData* clip) const { return numbers_.at(clip); }
     int Loads(int number) const { return loads_.contains(number) ? loads_.at(number) : 0; }
 
     std::set<int> missing;

@@ -14,16 +14,10 @@ namespace lark::testing {
 // resumes on the next turn); otherwise boxes stay open until the test dismisses them.
 class RecordingMessageBoxes final : public MessageBoxes {
   public:
-    struct Shown {
-        std::string text;
-        Kind kind;
-    };
-
-    explicit RecordingMessageBoxes(bool autoDismiss = true) : autoDismiss_(autoDismiss) {}
-
     std::unique_ptr<OpenBox> Open(const std::string& text, Kind kind,
                                   std::function<void()> onDismissed) override {
-        shown_.push_back({text, kind});
+        texts_.push_back(text);
+        kinds_.push_back(kind);
         boxes_.push_back(std::make_shared<Box>(std::move(onDismissed)));
         auto handle = std::make_unique<Handle>(boxes_.back());
         if (autoDismiss_) {
@@ -32,32 +26,19 @@ class RecordingMessageBoxes final : public MessageBoxes {
         return handle;
     }
 
-    const std::vector<Shown>& shown() const { return shown_; }
-    std::vector<std::string> texts() const {
-        std::vector<std::string> result;
-        for (const auto& s : shown_) {
-            result.push_back(s.text);
+    const std::vector<std::string>& texts() const { return texts_; }
+    const std::vector<Kind>& kinds() const { return kinds_; }
+    std::size_t OpenCount() const { return std::count_if(boxes_.begin(), boxes_.end(), IsOpen); }
+    // Dismisses the oldest box still open, as a click on its button would.
+    void DismissOldest() {
+        const auto it = std::find_if(boxes_.begin(), boxes_.end(), IsOpen);
+        if (it != boxes_.end()) {
+            const auto box = *it;  // held: its callback may open the next box
+            box->open = false;
+            box->onDismissed();
         }
-        return result;
-    }
-    std::size_t OpenCount() const {
-        return std::count_if(boxes_.begin(), boxes_.end(), [](const auto& b) { return b->open; });
-    }
-    // Dismisses the oldest box still open, as a click on its button would. Returns false if
-    // none was open.
-    bool DismissOldest() {
-        auto it = std::find_if(boxes_.begin(), boxes_.end(), [](const auto& b) { return b->open; });
-        if (it == boxes_.end()) {
-            return false;
-        }
-        auto box = *it;  // erased before its callback runs: it may open the next box
-        boxes_.erase(it);
-        box->open = false;
-        box->onDismissed();
-        return true;
     }
     void SetAutoDismiss(bool on) { autoDismiss_ = on; }
-    void Clear() { shown_.clear(); }
 
   private:
     struct Box {
@@ -70,9 +51,11 @@ class RecordingMessageBoxes final : public MessageBoxes {
         ~Handle() override { box->open = false; }
         std::shared_ptr<Box> box;
     };
+    static bool IsOpen(const std::shared_ptr<Box>& box) { return box->open; }
 
-    bool autoDismiss_;
-    std::vector<Shown> shown_;
+    bool autoDismiss_ = true;
+    std::vector<std::string> texts_;
+    std::vector<Kind> kinds_;
     std::vector<std::shared_ptr<Box>> boxes_;
 };
 

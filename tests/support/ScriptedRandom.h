@@ -1,9 +1,7 @@
 #pragma once
 
-#include <cstdint>
 #include <deque>
 #include <functional>
-#include <memory>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -19,7 +17,7 @@ class ScriptedRandomSource final : public RandomSource {
   public:
     std::unique_ptr<Random> NewRandom() override {
         ++made_;
-        return std::make_unique<Scripted>(*this, fallback_.NewRandom());
+        return std::make_unique<Scripted>(*this);
     }
 
     void Append(const std::vector<std::int32_t>& values) {
@@ -33,34 +31,31 @@ class ScriptedRandomSource final : public RandomSource {
 
   private:
     struct Scripted final : Random {
-        Scripted(ScriptedRandomSource& source, std::unique_ptr<Random> fallback)
-            : source(source), fallback(std::move(fallback)) {}
+        explicit Scripted(ScriptedRandomSource& source) : source(source) {}
         std::int32_t InRange(std::int32_t low, std::int32_t high) override {
-            return source.Draw(*fallback, low, high);
+            return source.Draw(low, high);
         }
         ScriptedRandomSource& source;
-        std::unique_ptr<Random> fallback;
     };
 
-    std::int32_t Draw(Random& fallback, std::int32_t low, std::int32_t high) {
+    std::int32_t Draw(std::int32_t low, std::int32_t high) {
         if (onDraw) {
             onDraw();
         }
         ranges_.emplace_back(low, high);
         if (script_.empty()) {
-            return fallback.InRange(low, high);
+            return std::uniform_int_distribution<std::int32_t>(low, high)(fallback_);
         }
         const std::int32_t value = script_.front();
         script_.pop_front();
         if (value < low || value > high) {
-            throw std::logic_error("scripted draw " + std::to_string(value) + " outside " +
-                                   std::to_string(low) + ".." + std::to_string(high));
+            throw std::logic_error("scripted draw " + std::to_string(value) + " out of range");
         }
         return value;
     }
 
     std::deque<std::int32_t> script_;
-    MersenneRandomSource fallback_{1};
+    std::mt19937 fallback_{1};
     std::vector<std::pair<std::int32_t, std::int32_t>> ranges_;
     int made_ = 0;
 };

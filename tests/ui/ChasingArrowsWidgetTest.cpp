@@ -14,56 +14,50 @@
 namespace lark {
 namespace {
 
-// The arrows in a window on the (offscreen) screen. Ticks are delivered by hand, as the event
-// loop would: only to a running timer, and without waiting for real time to pass.
-class ChasingArrowsWidgetTest : public ::testing::Test {
-  protected:
-    ChasingArrowsWidgetTest() {
-        window.resize(60, 60);
-        arrows->setGeometry(13, 13, 34, 34);
-    }
-
-    void Tick() {
-        if (timer && timer->isActive()) {
-            QTimerEvent tick(timer->timerId());
-            QCoreApplication::sendEvent(timer, &tick);
+// The arrows in a window on the (offscreen) screen.
+TEST(ChasingArrowsWidgetTest, ThePictureTurnsAtEveryTickWhileShownAndStandsStillWhileHidden) {
+    QWidget window;
+    window.resize(60, 60);
+    auto* arrows = new ChasingArrowsWidget(&window);  // owned by window
+    arrows->setGeometry(13, 13, 34, 34);
+    QTimer* timer = arrows->findChild<QTimer*>(QString(), Qt::FindDirectChildrenOnly);
+    ASSERT_NE(timer, nullptr);
+    // Ticks are delivered by hand, as the event loop would: only to a running timer, and
+    // without waiting for real time to pass.
+    const auto tick = [timer] {
+        if (timer->isActive()) {
+            QTimerEvent event(timer->timerId());
+            QCoreApplication::sendEvent(timer, &event);
         }
-    }
+    };
     // What the screen shows of the window once pending repaints are done: what a person sees,
     // so a phase that moves without a repaint does not count.
-    QImage Screen() {
+    const auto screen = [&window] {
         QCoreApplication::processEvents();
         return window.windowHandle()->screen()->grabWindow(window.winId()).toImage();
-    }
+    };
 
-    QWidget window;
-    ChasingArrowsWidget* arrows = new ChasingArrowsWidget(&window);  // owned by window
-    QTimer* timer = arrows->findChild<QTimer*>(QString(), Qt::FindDirectChildrenOnly);
-};
-
-TEST_F(ChasingArrowsWidgetTest, ThePictureTurnsAtEveryTickWhileShownAndStandsStillWhileHidden) {
-    ASSERT_NE(timer, nullptr);
     EXPECT_EQ(timer->interval(), ChasingArrowsWidget::kStepMs) << "the speed a person sees";
     timer->setInterval(3'600'000);  // only the ticks delivered here, however slow the machine
     window.show();
-    std::vector<QImage> frames{Screen()};
+    std::vector<QImage> frames{screen()};
     for (int i = 0; i < ChasingArrowsWidget::kSteps; ++i) {
-        Tick();
-        frames.push_back(Screen());
+        tick();
+        frames.push_back(screen());
         EXPECT_NE(frames[i + 1], frames[i]) << "tick " << i + 1 << " moved nothing";
     }
     EXPECT_EQ(frames.back(), frames.front()) << "a whole turn in kSteps ticks";
-    Tick();
-    const QImage beforeHiding = Screen();
+    tick();
+    const QImage beforeHiding = screen();
 
     arrows->hide();
     for (int i = 0; i < 3; ++i) {
-        Tick();
+        tick();
     }
     arrows->show();
-    EXPECT_EQ(Screen(), beforeHiding) << "the arrows turned while hidden";
-    Tick();
-    EXPECT_NE(Screen(), beforeHiding) << "and turn again once shown";
+    EXPECT_EQ(screen(), beforeHiding) << "the arrows turned while hidden";
+    tick();
+    EXPECT_NE(screen(), beforeHiding) << "and turn again once shown";
 }
 
 }  // namespace

@@ -63,10 +63,7 @@ TEST(LayoutRecordTest, MalformedRecordIsRejectedAtItsFaultAndSetsNothing) {
         {RadioButtonProperties(), {0, 23, 1, 0, 39, 0}, 3, "unknown property index 39"},
         {push, {0, 6, 0, 0, 0, 0}, 0, "property Window cannot be stored"},
         {push, {0, 23, 1, 0, 18, 1, 0, 23, 0}, 6, "property Enabled given twice"},
-        {push,
-         {0, 23, 1, 0, 32, 0, 0, 0, 6, 's', 't', 'a', 'r', 't'},
-         5,
-         "string count 6 runs past"},
+        {push, {0, 23, 1, 0, 32, 0, 0, 0, 5, 'p', 'l', 'a', 'y'}, 5, "string count 5 runs past"},
         {push, {0, 32, 0xFF, 0xFF, 0xFF, 0xFF, 'x'}, 2, "string count 4294967295 runs past"},
     };
     for (const auto& c : cases) {

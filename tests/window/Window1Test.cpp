@@ -40,6 +40,7 @@ TEST_F(Window1Test, BuiltOnceFromItsLayoutRecordsWithObjectsFoundByNameAndKind) 
         SCOPED_TRACE(r.name);
         const auto& control = w.Find<CaptionedControl>(r.name);
         EXPECT_EQ(control.Widget().geometry(), r.rect);
+        EXPECT_EQ(control.Widget().parentWidget(), &w.Content());
         EXPECT_EQ(control.Widget().accessibleName().toStdString(), r.caption);
         EXPECT_EQ(control.Widget().font().pixelSize(), 12);
         EXPECT_EQ(control.Enabled(), r.enabled);
@@ -51,6 +52,7 @@ TEST_F(Window1Test, BuiltOnceFromItsLayoutRecordsWithObjectsFoundByNameAndKind) 
     const ChasingArrows& arrows = w.Find<ChasingArrows>("ChasingArrows1");
     EXPECT_EQ(arrows.Widget().geometry(), QRect(133, 183, 34, 34));
     EXPECT_FALSE(arrows.Widget().isVisible());
+    EXPECT_EQ(arrows.Widget().accessibleName(), "performance playing");
     for (const char* name : {"Class11", "Class21", "Class31"}) {
         EXPECT_EQ(w.Find<Thread>(name).Priority, 5);
         EXPECT_FALSE(w.Find<Thread>(name).IsRunning());

@@ -49,20 +49,6 @@ TEST_F(MixerTest, AClipSoundsFromItsFrameAcrossBufferBoundariesThenEnds) {
     }
 }
 
-TEST_F(MixerTest, UnityGainLeavesEveryDecodedSampleUntouchedAndOtherGainsScale) {
-    ClipData clip{48000, {}};
-    for (int i = 0; i < 256; ++i) {
-        clip.samples.push_back(static_cast<float>((i * 37) % 200 - 100) / 101.0f);
-    }
-    Play(clip, 0);
-    Play(clip, 256, 0.25f);
-    const Samples out = Render(512);
-    for (std::size_t i = 0; i < 256; ++i) {
-        ASSERT_EQ(out[i], clip.samples[i]) << "frame " << i;
-        ASSERT_EQ(out[256 + i], clip.samples[i] * 0.25f) << "frame " << 256 + i;
-    }
-}
-
 TEST_F(MixerTest, OverlappingVoicesAddUpAndOnlyTheSumBeyondFullScaleIsClipped) {
     const ClipData ramp = Ramp(8);
     const ClipData loud{48000, {0.75f, -0.75f, 0.25f}};

@@ -13,7 +13,7 @@ deb=$(find "$pkg" -maxdepth 1 -name '*.deb' | head -n1)
 [[ -f $deb ]] || e2e_fail "cpack made no .deb"
 depends=$(dpkg-deb -f "$deb" Depends)
 e2e_log "package $(basename "$deb"), Depends: $depends"
-for lib in libportaudio2 libsndfile1 libqt6widgets6; do
+for lib in libpulse0 libportaudio2 libsndfile1 libqt6widgets6; do
     [[ $depends == *"$lib"* ]] || e2e_fail "Depends lacks $lib"
 done
 

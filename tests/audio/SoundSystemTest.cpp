@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "support/VirtualLoop.h"
 
@@ -23,7 +26,7 @@ class SoundSystemTest : public ::testing::Test {
     std::ostringstream log;
     OfflineOutput* offline = nullptr;  // owned by the system
     std::map<int, std::vector<std::byte>> store;
-    std::map<int, std::atomic<int>> reads;
+    std::array<std::atomic<int>, 181> reads{};  // by resource number; the worker counts too
     std::shared_ptr<SoundSystem> system = SoundSystem::Open(
         clock,
         [this](Mixer& mixer, std::string&) {
@@ -32,7 +35,7 @@ class SoundSystemTest : public ::testing::Test {
             return out;
         },
         [this](int number) -> std::optional<std::vector<std::byte>> {
-            ++reads[number];
+            ++reads.at(number);
             const auto it = store.find(number);
             return it == store.end() ? std::nullopt : std::optional(it->second);
         },
@@ -67,7 +70,6 @@ TEST_F(SoundSystemTest, PlayNeverBlocksWithoutADeviceOrWithAStalledOne) {
             return nullptr;
         },
         log));
-    EXPECT_TRUE(silent->Silent());
     Sound unheard(Constant(0.5f, 2), silent);
     Sound dropped(Constant(0.5f, 2), system);  // never rendered: like a server that went away
     for (std::size_t i = 0; i < Mixer::kQueueCapacity + 100; ++i) {
@@ -76,9 +78,7 @@ TEST_F(SoundSystemTest, PlayNeverBlocksWithoutADeviceOrWithAStalledOne) {
     }
     EXPECT_EQ(silent->Dropped(), 0u) << "silent: nothing was even sent";
     EXPECT_EQ(system->Dropped(), 101u);
-    const std::string said = log.str();
-    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
-    EXPECT_NE(said.find("no server"), std::string::npos);
+    EXPECT_EQ(log.str(), "No sound output (no server); the piece goes on in silence.\n");
 }
 
 TEST_F(SoundSystemTest, APlayedClipOutlivesItsSoundAndASoundOutlivingItsPlayerIsMute) {
@@ -106,17 +106,18 @@ TEST_F(SoundSystemTest, ReadsClipsFromItsStoreDecodedAheadAndPlaysThem) {
     const std::vector<std::int16_t> pcm = {16384, -16384, 8192};
     store[168] = EncodeClip(pcm, 48000, 1, ClipFormat::Flac16);
     store[169] = std::vector<std::byte>(16, std::byte{1});  // not a sound file
-    for (int number : {168, 169, 177}) {
-        reads[number] = 0;
-    }
-    // Decoded ahead on a worker: each first request finds its clip without reading it again.
+    // Read and decoded ahead on a worker, in list order, before anything asks for them; then
+    // each first request finds its clip without reading it again.
     system->DecodeAhead({168, 169, 177});
+    for (int waited = 0; reads[177] == 0 && waited < 5000; ++waited) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_EQ(reads[168] + reads[169] + reads[177], 3) << "not read ahead";
     auto beep = system->GetSound(168);
     ASSERT_NE(beep, nullptr);
     EXPECT_EQ(system->GetSound(169), nullptr);
     EXPECT_EQ(system->GetSound(177), nullptr);
-    EXPECT_EQ(reads[168], 1);
-    EXPECT_EQ(reads[169], 1);
+    EXPECT_EQ(reads[168] + reads[169], 2);
     EXPECT_EQ(system->GetSound(169), nullptr);
     EXPECT_EQ(reads[169], 2) << "a clip that was not there is looked for again";
     EXPECT_NE(system->GetSound(168), beep) << "each call makes a new Sound";

@@ -5,30 +5,41 @@
 namespace lark {
 
 void Mixer::Render(float* out, std::size_t frames, std::int64_t firstFrame, const FrameMap& map) {
+    Mix(out, firstFrame, frames, firstFrame, firstFrame, map);
+    for (std::size_t i = 0; i < frames; ++i) {
+        out[i] = std::clamp(out[i], -1.0f, 1.0f);
+    }
+}
+
+std::int64_t Mixer::Mix(float* sum, std::int64_t sumFirst, std::size_t frames,
+                        std::int64_t renderFrom, std::int64_t earliest, const FrameMap& map) {
+    const std::int64_t endFrame = sumFirst + static_cast<std::int64_t>(frames);
+    earliest = std::clamp(earliest, sumFirst, endFrame);
     PlayCommand command;
     while (queue_.Pop(command)) {
-        StartVoice(command, firstFrame, map);
+        StartVoice(command, earliest, map);
     }
-    std::fill(out, out + frames, 0.0f);
-    const std::int64_t endFrame = firstFrame + static_cast<std::int64_t>(frames);
+    std::fill(sum + (renderFrom - sumFirst), sum + frames, 0.0f);
+    std::int64_t changed = renderFrom;
     int sounding = 0;
     for (Voice& v : voices_) {
         if (v.state == VoiceState::Free) {
             continue;
         }
-        if (v.startFrame >= endFrame) {
+        // A voice carries on from where it stopped; one started just now, from its own frame.
+        const std::int64_t from = v.startFrame + static_cast<std::int64_t>(v.position);
+        if (from >= endFrame) {
             ++sounding;  // waiting for a later buffer
             continue;
         }
         v.state = VoiceState::Sounding;
-        const auto offset =
-            static_cast<std::size_t>(std::max<std::int64_t>(v.startFrame - firstFrame, 0));
-        const std::size_t n = std::min(frames - offset, v.length - v.position);
-        const float* from = v.data + v.position;
-        float* to = out + offset;
+        const auto n = std::min(static_cast<std::size_t>(endFrame - from), v.length - v.position);
+        const float* in = v.data + v.position;
+        float* to = sum + (from - sumFirst);
         for (std::size_t i = 0; i < n; ++i) {
-            to[i] += from[i] * v.gain;
+            to[i] += in[i] * v.gain;
         }
+        changed = std::min(changed, from);
         v.position += n;
         if (v.position >= v.length) {
             v.state = VoiceState::Free;
@@ -36,10 +47,8 @@ void Mixer::Render(float* out, std::size_t frames, std::int64_t firstFrame, cons
             ++sounding;
         }
     }
-    for (std::size_t i = 0; i < frames; ++i) {
-        out[i] = std::clamp(out[i], -1.0f, 1.0f);
-    }
     sounding_.store(sounding, std::memory_order_relaxed);
+    return changed;
 }
 
 void Mixer::Reset() {

@@ -51,6 +51,14 @@ class Mixer {
     // passed starts at firstFrame, late but whole.
     void Render(float* out, std::size_t frames, std::int64_t firstFrame, const FrameMap& map);
 
+    // Audio thread, for an output that can still rewrite what it sent ahead. sum holds the
+    // unclipped frames [sumFirst, sumFirst + frames); those before renderFrom were mixed
+    // before and are kept, the rest are mixed now. The commands sent since start on their
+    // frames even inside the kept part, but none before earliest (late but whole, there).
+    // Returns the first frame that changed in the kept part, or renderFrom.
+    std::int64_t Mix(float* sum, std::int64_t sumFirst, std::size_t frames, std::int64_t renderFrom,
+                     std::int64_t earliest, const FrameMap& map);
+
     // Audio thread. Forgets every Play sent and every voice sounding: the output lost its
     // device, and what was due then would only come late.
     void Reset();

@@ -87,6 +87,25 @@ TEST_F(MixerTest, LateCommandStartsWholeAtTheNextBuffer) {
     EXPECT_EQ(mixer.LateStarts(), 1u);
 }
 
+// An output that sent frames ahead adds a Play into them, as long as it may still change them.
+TEST_F(MixerTest, APlayIntoFramesSentAheadLandsOnItsFrameOrAtTheFirstThatMayStillChange) {
+    const ClipData held = Ramp(40), late = Ramp(8, 1.0f / 256);
+    const FrameMap map{0, 0, 48000};
+    Samples sum(64, -7.0f);
+    Play(held, 0);
+    EXPECT_EQ(mixer.Mix(sum.data(), 0, 48, 0, 0, map), 0);
+    Play(late, 20);
+    Play(late, 2);  // frames before 10 have gone to the device: it starts at 10, late
+    EXPECT_EQ(mixer.Mix(sum.data(), 0, 64, 48, 10, map), 10) << "the first frame that changed";
+    for (std::size_t f = 0; f < sum.size(); ++f) {
+        float expected = f < 40 ? held.samples[f] : 0.0f;
+        expected += f >= 10 && f < 18 ? late.samples[f - 10] : 0.0f;
+        expected += f >= 20 && f < 28 ? late.samples[f - 20] : 0.0f;
+        ASSERT_EQ(sum[f], expected) << "frame " << f;
+    }
+    EXPECT_EQ(mixer.LateStarts(), 1u);
+}
+
 TEST_F(MixerTest, ResetSilencesWhatSoundsAndForgetsWhatWasSent) {
     const ClipData clip = Ramp(100);
     Play(clip, 0);

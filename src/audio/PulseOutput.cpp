@@ -5,6 +5,8 @@
 #include <sched.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
 
 namespace lark {
 
@@ -18,12 +20,12 @@ constexpr const char* kAppId = "org.example.Larkspool8";
 constexpr int kRealtimePriority = 5;
 
 void OnWritable(pa_stream* /*stream*/, size_t /*bytes*/, void* user) {
-    static_cast<PulseOutput*>(user)->Fill();
+    static_cast<PulseOutput*>(user)->Fill(true);
 }
 
 void OnLatencyUpdate(pa_stream* /*stream*/, void* user) {
     // The first timing report may come after the first request for data, which waited for it.
-    static_cast<PulseOutput*>(user)->Fill();
+    static_cast<PulseOutput*>(user)->Fill(true);
 }
 
 void OnUnderflow(pa_stream* /*stream*/, void* user) {
@@ -37,7 +39,14 @@ void OnStarted(pa_stream* /*stream*/, void* user) {
 }  // namespace
 
 PulseOutput::PulseOutput(Key, Mixer& mixer, const Clock& clock, Tuning tuning)
-    : mixer_(mixer), clock_(clock), tuning_(tuning) {}
+    : mixer_(mixer), clock_(clock), tuning_(tuning) {
+    // Twice what the server may hold, and the refill on top of it.
+    const double mostUs = std::max(tuning_.rewriting.bufferUs, tuning_.appending.bufferUs);
+    const auto frames =
+        static_cast<std::size_t>(std::max(4 * mostUs, 500'000.0) * kOutputRateHz / 1e6);
+    sent_.resize(frames);
+    out_.resize(frames);
+}
 
 std::unique_ptr<PulseOutput> PulseOutput::Open(Mixer& mixer, const Clock& clock,
                                                std::string& whyNot, Tuning tuning) {
@@ -71,11 +80,9 @@ PulseOutput::~PulseOutput() {
 
 void PulseOutput::Wake() {
     wake_.store(true);
-    // A running stream's thread wakes for its next refill anyway and sees the flag then; only
-    // a stopped one needs the call, which may hand the core to the output thread at once.
-    if (!running_.load()) {
-        pa_mainloop_wakeup(loop_);
-    }
+    // Now, not at the next refill: a stopped stream starts, and a running one that can rewrite
+    // adds the Play into what it sent ahead before the device takes it.
+    pa_mainloop_wakeup(loop_);
 }
 
 void PulseOutput::Run() {
@@ -109,6 +116,9 @@ void PulseOutput::Run() {
     if (!up) {
         return;
     }
+    // Asked now, while the app starts, rather than when the first Play is waiting for sound.
+    buffering_ = ServerTakesRewrites() ? &tuning_.rewriting : &tuning_.appending;
+    serverKnown_ = true;
     while (!quit_.load(std::memory_order_relaxed)) {
         Step();
         pa_mainloop_iterate(loop_, 1, nullptr);
@@ -153,7 +163,8 @@ void PulseOutput::Step() {
             DropContext();
         }
     }
-    if (wake_.exchange(false)) {
+    const bool woken = wake_.exchange(false);
+    if (woken) {
         idle_ = false;
         silentFrames_ = 0;
         startWhenReady_ = !stream_;
@@ -169,14 +180,43 @@ void PulseOutput::Step() {
     }
     if (stream_ && idle_) {
         EndStream();
-        // A Play sent just before the end saw the stream running and did not wake us.
+        // A Play sent just before the end woke the loop while the stream still ran.
         if (wake_.load()) {
             pa_mainloop_wakeup(loop_);
         }
     }
+    if (woken && buffering_ && buffering_->rewrite) {
+        Fill(false);  // the Plays sent go into what was sent ahead
+    }
+}
+
+bool PulseOutput::ServerTakesRewrites() {
+    struct Reply {
+        bool pipeWire = false;
+    } reply;
+    pa_operation* asking = pa_context_get_server_info(
+        context_,
+        [](pa_context*, const pa_server_info* info, void* user) {
+            static_cast<Reply*>(user)->pipeWire =
+                info && info->server_name && std::strstr(info->server_name, "PipeWire");
+        },
+        &reply);
+    if (!asking) {
+        return false;
+    }
+    // One round trip; a server that goes away cancels it.
+    while (pa_operation_get_state(asking) == PA_OPERATION_RUNNING &&
+           pa_mainloop_iterate(loop_, 1, nullptr) >= 0) {
+    }
+    pa_operation_unref(asking);
+    return !reply.pipeWire;
 }
 
 void PulseOutput::StartStream() {
+    if (!serverKnown_) {  // a server found again
+        buffering_ = ServerTakesRewrites() ? &tuning_.rewriting : &tuning_.appending;
+        serverKnown_ = true;
+    }
     const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, kOutputRateHz, 1};
     pa_proplist* props = pa_proplist_new();
     pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "music");
@@ -194,10 +234,10 @@ void PulseOutput::StartStream() {
     pa_buffer_attr attr{};
     attr.maxlength = static_cast<std::uint32_t>(-1);
     attr.tlength = static_cast<std::uint32_t>(
-        pa_usec_to_bytes(static_cast<pa_usec_t>(tuning_.bufferUs), &format));
+        pa_usec_to_bytes(static_cast<pa_usec_t>(buffering_->bufferUs), &format));
     attr.prebuf = static_cast<std::uint32_t>(-1);
     attr.minreq = static_cast<std::uint32_t>(
-        pa_usec_to_bytes(static_cast<pa_usec_t>(tuning_.refillUs), &format));
+        pa_usec_to_bytes(static_cast<pa_usec_t>(buffering_->refillUs), &format));
     attr.fragsize = static_cast<std::uint32_t>(-1);
     const auto flags = static_cast<pa_stream_flags_t>(
         PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
@@ -208,6 +248,7 @@ void PulseOutput::StartStream() {
     }
     timeline_.Restart();
     framesDone_ = 0;
+    sentFirst_ = 0;
     silentFrames_ = 0;
     idle_ = false;
     underflow_ = false;
@@ -231,6 +272,7 @@ void PulseOutput::EndStream() {
 }
 
 void PulseOutput::DropContext() {
+    serverKnown_ = false;
     if (!context_) {
         return;
     }
@@ -239,15 +281,26 @@ void PulseOutput::DropContext() {
     context_ = nullptr;
 }
 
-void PulseOutput::Fill() {
+void PulseOutput::Fill(bool requested) {
     if (!stream_ || pa_stream_get_state(stream_) != PA_STREAM_READY) {
         return;
     }
+    // Only when the server asks: writing whatever little it would take at any wakeup would
+    // make more wakeups, on both sides.
+    const std::size_t bytes = requested ? pa_stream_writable_size(stream_) : 0;
+    std::int64_t fresh = bytes == static_cast<std::size_t>(-1)
+                             ? 0
+                             : static_cast<std::int64_t>(bytes / sizeof(float));
+    const auto capacity = static_cast<std::int64_t>(sent_.size());
     if (!started_) {
         // Until the server plays the stream (a suspended device may take tens of milliseconds
-        // to resume), nobody can say when a frame will sound: silence fills the buffer, and
-        // the timeline is anchored once it plays.
-        WriteSilence();
+        // to resume), nobody can say when a frame will sound: silence goes ahead, and the
+        // Plays wait for the timeline, anchored once it plays.
+        fresh = std::min(fresh, capacity);
+        Keep(framesDone_ + fresh - capacity);
+        std::fill_n(sent_.begin() + (framesDone_ - sentFirst_), fresh, 0.0f);
+        Send(framesDone_, framesDone_ + fresh);
+        framesDone_ += fresh;
         return;
     }
     pa_usec_t latency = 0;
@@ -255,69 +308,76 @@ void PulseOutput::Fill() {
     if (pa_stream_get_latency(stream_, &latency, &negative) < 0) {
         return;
     }
-    if (!latencyHeld_) {
-        // Held for the life of the process: what the device keeps buffered before a frame is
-        // heard, plus the whole buffer that may be written ahead of it, and a margin.
-        const pa_timing_info* timing = pa_stream_get_timing_info(stream_);
+    const pa_timing_info* timing = pa_stream_get_timing_info(stream_);
+    const double deviceUs = timing ? static_cast<double>(timing->sink_usec) : 0.0;
+    const Buffering& buffering = *buffering_;
+    if (latencyHeldFor_ != &buffering) {
+        // Held for the life of the process (or of a server that buffers alike): what the device
+        // keeps buffered before a frame is heard, plus the time a rewrite needs to reach the
+        // server or the whole buffer that may be written ahead of the frame, and a margin.
         const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream_);
-        const double deviceUs = timing ? static_cast<double>(timing->sink_usec) : 0.0;
         const double bufferUs = attr ? static_cast<double>(pa_bytes_to_usec(
                                            attr->tlength, pa_stream_get_sample_spec(stream_)))
-                                     : tuning_.bufferUs;
-        timeline_.HoldLatency(deviceUs + bufferUs + tuning_.safetyUs);
-        latencyHeld_ = true;
+                                     : buffering.bufferUs;  // the server may grant more
+        timeline_.HoldLatency(deviceUs + (buffering.rewrite ? buffering.guardUs : bufferUs) +
+                              tuning_.safetyUs);
+        latencyHeldFor_ = &buffering;
         latencyUs_.store(timeline_.LatencyUs(), std::memory_order_relaxed);
     }
-    const auto idleFrames = static_cast<std::int64_t>(tuning_.idleStopUs * kOutputRateHz / 1e6);
-    for (;;) {
-        std::size_t bytes = pa_stream_writable_size(stream_);
-        if (bytes == static_cast<std::size_t>(-1) || bytes < sizeof(float)) {
-            break;
-        }
-        void* data = nullptr;
-        if (pa_stream_begin_write(stream_, &data, &bytes) < 0 || !data) {
-            break;
-        }
-        const std::size_t frames = bytes / sizeof(float);
-        if (frames == 0) {
-            pa_stream_cancel_write(stream_);
-            break;
-        }
-        const double aheadUs = negative ? 0.0 : static_cast<double>(latency);
-        const FrameMap map = timeline_.Update(clock_.Microseconds(), aheadUs, framesDone_,
-                                              static_cast<unsigned long>(frames), underflow_);
-        underflow_ = false;
-        auto* out = static_cast<float*>(data);
-        mixer_.Render(out, frames, framesDone_, map);
-        framesDone_ += static_cast<std::int64_t>(frames);
-        pa_stream_write(stream_, data, frames * sizeof(float), nullptr, 0, PA_SEEK_RELATIVE);
-        silentFrames_ =
-            mixer_.SoundingVoices() == 0 ? silentFrames_ + static_cast<std::int64_t>(frames) : 0;
-        idle_ = silentFrames_ >= idleFrames;
-        if (pa_stream_get_latency(stream_, &latency, &negative) < 0) {
-            break;
-        }
+    const double aheadUs = negative ? 0.0 : static_cast<double>(latency);
+    // What the device holds already, or will before a rewrite arrives, stays as it was sent.
+    const std::int64_t earliest =
+        buffering.rewrite
+            ? std::clamp<std::int64_t>(
+                  framesDone_ -
+                      std::llround((aheadUs - deviceUs - buffering.guardUs) * kOutputRateHz / 1e6),
+                  sentFirst_, framesDone_)
+            : framesDone_;
+    fresh = std::min(fresh, capacity - (framesDone_ - earliest));
+    Keep(earliest);
+    const FrameMap map = timeline_.Update(clock_.Microseconds(), aheadUs, framesDone_,
+                                          static_cast<unsigned long>(fresh), underflow_);
+    underflow_ = false;
+    const std::int64_t end = framesDone_ + fresh;
+    const std::int64_t changed =
+        mixer_.Mix(sent_.data(), sentFirst_, static_cast<std::size_t>(end - sentFirst_),
+                   framesDone_, earliest, map);
+    if (changed < end) {
+        Send(changed, end);
     }
+    framesDone_ = end;
+    silentFrames_ = mixer_.SoundingVoices() == 0 ? silentFrames_ + fresh : 0;
+    idle_ = silentFrames_ >= static_cast<std::int64_t>(tuning_.idleStopUs * kOutputRateHz / 1e6);
     reanchors_.store(timeline_.Reanchors(), std::memory_order_relaxed);
+}
+
+void PulseOutput::Keep(std::int64_t from) {
+    if (from <= sentFirst_) {
+        return;
+    }
+    from = std::min(from, framesDone_);
+    std::copy(sent_.begin() + (from - sentFirst_), sent_.begin() + (framesDone_ - sentFirst_),
+              sent_.begin());
+    sentFirst_ = from;
+}
+
+void PulseOutput::Send(std::int64_t from, std::int64_t end) {
+    if (end <= from) {
+        return;
+    }
+    const float* mix = sent_.data() + (from - sentFirst_);
+    const auto frames = static_cast<std::size_t>(end - from);
+    for (std::size_t i = 0; i < frames; ++i) {
+        out_[i] = std::clamp(mix[i], -1.0f, 1.0f);
+    }
+    // Back to the first frame that changed, which the server has not played yet.
+    const auto back = (from - framesDone_) * static_cast<std::int64_t>(sizeof(float));
+    pa_stream_write(stream_, out_.data(), frames * sizeof(float), nullptr, back, PA_SEEK_RELATIVE);
 }
 
 void PulseOutput::NoteStarted() {
     started_ = true;
-    Fill();
-}
-
-void PulseOutput::WriteSilence() {
-    std::size_t bytes = pa_stream_writable_size(stream_);
-    if (bytes == static_cast<std::size_t>(-1) || bytes < sizeof(float)) {
-        return;
-    }
-    void* data = nullptr;
-    if (pa_stream_begin_write(stream_, &data, &bytes) < 0 || !data) {
-        return;
-    }
-    bytes -= bytes % sizeof(float);
-    std::fill_n(static_cast<float*>(data), bytes / sizeof(float), 0.0f);
-    pa_stream_write(stream_, data, bytes, nullptr, 0, PA_SEEK_RELATIVE);
+    Fill(true);
 }
 
 }  // namespace lark

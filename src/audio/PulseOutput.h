@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "audio/AudioOutput.h"
 #include "audio/OutputTimeline.h"
@@ -23,17 +24,32 @@ namespace lark {
 // sounds at t plus that latency on the exact frame, in every run; only the Play that starts a
 // run may come late, by the time the stream takes to start. When the server goes away, the
 // next Play connects afresh, so a restarted server is found again.
+//
+// The stream is filled far ahead, so the thread wakes rarely while a performance plays; a Play
+// wakes it, and it rewrites the part of what it sent that the server has not played yet. So the
+// latency is what the device holds plus a margin, not the buffer.
 class PulseOutput final : public AudioOutput {
   public:
+    // How much the stream buffers, and how much of it is refilled at a time: the wakeups per
+    // second follow from these.
+    struct Buffering {
+        double bufferUs;
+        double refillUs;
+        // Whether a Play is written into what was sent ahead (the latency is then what the
+        // device holds plus guardUs, the time a rewrite needs to reach the server), or waits
+        // for the next refill (the latency then includes the whole buffer).
+        bool rewrite;
+        double guardUs;
+    };
     struct Tuning {
-        // The stream's buffer, and how much of it is refilled at a time: the latency and the
-        // wakeups per second follow from these.
-        double bufferUs = 20'000;
-        double refillUs = 10'000;
+        Buffering rewriting{200'000, 100'000, true, 4'000};
+        // For a server that ignores where a write says it goes: PipeWire's PulseAudio service
+        // (0.3 in Debian 12) appends it.
+        Buffering appending{20'000, 10'000, false, 0};
         // Silence after which the stream ends: longer than any pause within a performance.
         double idleStopUs = 3'000'000;
-        // Room for a late callback and a server that reports its timing unevenly.
-        double safetyUs = 5'000;
+        // Room for a thread that wakes late and a server that reports its timing unevenly.
+        double safetyUs = 8'000;
     };
 
     // GUI thread. Connects to the server (never starting one); nullptr (and why) when there is
@@ -66,8 +82,9 @@ class PulseOutput final : public AudioOutput {
     // Through Open only.
     PulseOutput(Key, Mixer& mixer, const Clock& clock, Tuning tuning);
 
-    // The output thread's callbacks; public for the C callbacks.
-    void Fill();
+    // The output thread's callbacks; public for the C callbacks. Sends what the server asked
+    // for, if it did, and adds the Plays sent since into what it may not have played yet.
+    void Fill(bool requested);
     // The server ran out of samples and waits to refill before it plays on.
     void NoteUnderflow() {
         underflow_ = true;
@@ -79,10 +96,12 @@ class PulseOutput final : public AudioOutput {
     void Run();
     bool Connect(std::string& whyNot);
     void Step();
+    bool ServerTakesRewrites();
     void StartStream();
     void EndStream();
     void DropContext();
-    void WriteSilence();
+    void Keep(std::int64_t from);
+    void Send(std::int64_t from, std::int64_t end);
 
     Mixer& mixer_;
     const Clock& clock_;
@@ -98,12 +117,19 @@ class PulseOutput final : public AudioOutput {
     pa_context* context_ = nullptr;
     pa_stream* stream_ = nullptr;
     bool startWhenReady_ = false;
-    bool latencyHeld_ = false;
+    bool serverKnown_ = false;  // whether the server takes rewrites is known for this context
+    const Buffering* buffering_ = nullptr;
+    const Buffering* latencyHeldFor_ = nullptr;  // the latency held suits this buffering
     bool underflow_ = false;
     bool started_ = false;  // the server plays what the stream sends
     bool idle_ = false;
     std::int64_t framesDone_ = 0;
     std::int64_t silentFrames_ = 0;
+    // The unclipped mix of the frames sent from sentFirst_ on that the server may not have
+    // played yet, to add a late Play into; and the clipped copy that goes out.
+    std::vector<float> sent_;
+    std::vector<float> out_;
+    std::int64_t sentFirst_ = 0;
     OutputTimeline timeline_;
 
     std::atomic<bool> running_{false};

@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QString>
+#include <QTimer>
 #include <algorithm>
 #include <stdexcept>
 
@@ -98,9 +99,6 @@ void SoundSystem::Start(std::shared_ptr<const ClipData> clip, int volume) {
     if (!clip || Silent()) {
         return;
     }
-    // Waking a stopped output may hand it the core for a moment: the stamp comes after, so
-    // that moment is not added to the step that this Play begins.
-    output_->Wake();
     const double nowUs = clock_.Microseconds();
     if (std::find(kept_.begin(), kept_.end(), clip) == kept_.end()) {
         kept_.push_back(clip);
@@ -108,6 +106,18 @@ void SoundSystem::Start(std::shared_ptr<const ClipData> clip, int volume) {
     const PlayCommand command{clip.get(), nowUs, static_cast<float>(volume) / 100.0f};
     if (!mixer_.Submit(command)) {
         ++dropped_;
+    }
+    // The output takes the command in when it wakes. Waking it is a system call, and the
+    // output's thread may take this core for a moment: both wait until control is back in the
+    // event loop, so they fall inside the step that this Play begins rather than lengthen it.
+    if (!wakePosted_) {
+        wakePosted_ = true;
+        QTimer::singleShot(0, [weak = weak_from_this()] {
+            if (const auto self = weak.lock(); self && self->output_) {
+                self->wakePosted_ = false;
+                self->output_->Wake();
+            }
+        });
     }
 }
 

@@ -73,6 +73,7 @@ class SoundSystem final : public ResourceFork,
     Reader reader_;
     std::vector<std::shared_ptr<const ClipData>> kept_;
     std::uint64_t dropped_ = 0;
+    bool wakePosted_ = false;
     Mixer mixer_;
     std::unique_ptr<AudioOutput> output_;       // stops before the mixer and clips go
     std::unique_ptr<lark::DecodeAhead> ahead_;  // last: its worker reads the reader

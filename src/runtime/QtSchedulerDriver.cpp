@@ -15,7 +15,7 @@ namespace lark {
 QtSchedulerDriver::QtSchedulerDriver(const Clock& clock) : QtSchedulerDriver(clock, Tuning{}) {}
 
 QtSchedulerDriver::QtSchedulerDriver(const Clock& clock, Tuning tuning)
-    : clock_(clock), tuning_(tuning) {
+    : clock_(clock), tuning_(tuning), early_(tuning.leastWakeEarlyUs, tuning.wakeEarlyUs) {
 #ifdef __linux__
     timerFd_ = timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
     if (timerFd_ >= 0) {
@@ -23,6 +23,7 @@ QtSchedulerDriver::QtSchedulerDriver(const Clock& clock, Tuning tuning)
         connect(notifier_, &QSocketNotifier::activated, this, [this] {
             std::uint64_t expirations = 0;
             [[maybe_unused]] auto n = ::read(timerFd_, &expirations, sizeof expirations);
+            early_.Woke(clock_.Microseconds() - timerDueUs_);
             PostTurn();
         });
     }
@@ -51,11 +52,11 @@ void QtSchedulerDriver::RequestTurnAt(double deadlineUs) {
     runNow_ = false;
     deadlineUs_ = deadlineUs;
     const double remaining = deadlineUs - clock_.Microseconds();
-    if (remaining <= tuning_.wakeEarlyUs) {
+    if (remaining <= early_.Us()) {
         DisarmTimer();
         PostTurn();
     } else {
-        ArmTimer(remaining - tuning_.wakeEarlyUs);
+        ArmTimer(remaining - early_.Us());
     }
 }
 
@@ -93,6 +94,7 @@ void QtSchedulerDriver::ArmTimer(double delayUs) {
 #ifdef __linux__
     if (timerFd_ >= 0) {
         const auto ns = static_cast<std::int64_t>(std::max(1.0, delayUs) * 1000.0);
+        timerDueUs_ = clock_.Microseconds() + static_cast<double>(ns) / 1000.0;
         itimerspec timerValue{};
         timerValue.it_value.tv_sec = ns / 1'000'000'000;
         timerValue.it_value.tv_nsec = ns % 1'000'000'000;

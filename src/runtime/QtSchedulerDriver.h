@@ -6,6 +6,7 @@
 
 #include "runtime/Clock.h"
 #include "runtime/Scheduler.h"
+#include "runtime/WakeMargin.h"
 
 class QSocketNotifier;
 
@@ -19,8 +20,10 @@ namespace lark {
 class QtSchedulerDriver final : public QObject, public SchedulerDriver {
   public:
     struct Tuning {
-        double wakeEarlyUs = 1500;  // the timer fires this long before the deadline
-        double spinUs = 30;         // closer than this to the deadline, spin instead of yield
+        // The timer fires this long before the deadline, or less while it wakes on time.
+        double wakeEarlyUs = 1500;
+        double leastWakeEarlyUs = 500;
+        double spinUs = 30;  // closer than this to the deadline, spin instead of yield
     };
 
     explicit QtSchedulerDriver(const Clock& clock);
@@ -44,6 +47,8 @@ class QtSchedulerDriver final : public QObject, public SchedulerDriver {
     bool turnPosted_ = false;
     bool runNow_ = false;  // a job is runnable, not only waiting on time
     double deadlineUs_ = -1;
+    WakeMargin early_;
+    double timerDueUs_ = 0;  // when the kernel timer was last set to fire
     int timerFd_ = -1;
     QSocketNotifier* notifier_ = nullptr;  // owned by this QObject
     QTimer fallback_;

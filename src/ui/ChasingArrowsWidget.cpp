@@ -43,15 +43,33 @@ void ChasingArrowsWidget::hideEvent(QHideEvent* event) {
 }
 
 void ChasingArrowsWidget::paintEvent(QPaintEvent*) {
-    QPainter p(this);
+    const QColor ink =
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText);
+    const qreal scale = devicePixelRatioF();
+    const QSize pixels = size() * scale;
+    if (ink != framesInk_ || pixels != framesPixels_) {
+        framesInk_ = ink;
+        framesPixels_ = pixels;
+        frames_.fill(QPixmap());
+    }
+    QPixmap& frame = frames_[static_cast<std::size_t>(phase_)];
+    if (frame.isNull()) {
+        frame = QPixmap(pixels);
+        frame.setDevicePixelRatio(scale);
+        frame.fill(Qt::transparent);
+        QPainter drawing(&frame);
+        Draw(drawing, ink);
+    }
+    QPainter(this).drawPixmap(0, 0, frame);
+}
+
+void ChasingArrowsWidget::Draw(QPainter& p, const QColor& ink) const {
     p.setRenderHint(QPainter::Antialiasing);
     const qreal side = qMin(width(), height());
     p.translate(width() / 2.0, height() / 2.0);
     p.scale(side / 34.0, side / 34.0);   // drawn on a 34-pixel square and scaled
     p.rotate(-360.0 * phase_ / kSteps);  // the way the arrows point
 
-    const QColor ink =
-        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText);
     QPen pen(ink, 3.0, Qt::SolidLine, Qt::FlatCap);
     p.setPen(pen);
     // Two arcs chasing each other round the circle, each with an arrowhead at its front.

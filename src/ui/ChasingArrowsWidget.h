@@ -1,7 +1,12 @@
 #pragma once
 
+#include <array>
+
+#include <QPixmap>
 #include <QTimer>
 #include <QWidget>
+
+class QPainter;
 
 namespace lark {
 
@@ -22,8 +27,14 @@ class ChasingArrowsWidget final : public QWidget {
     void hideEvent(QHideEvent* event) override;
 
   private:
+    void Draw(QPainter& p, const QColor& ink) const;
+
     QTimer timer_;
     int phase_ = 0;
+    // Each phase is drawn once and then copied: at every tick only a copy reaches the screen.
+    std::array<QPixmap, kSteps> frames_;
+    QColor framesInk_;
+    QSize framesPixels_;
 };
 
 }  // namespace lark

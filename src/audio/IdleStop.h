@@ -7,16 +7,16 @@
 
 namespace lark {
 
-// Decides when a callback-driven stream may end: once it has rendered idleUs of silence with
-// no Wake since. Wakes are counted in twos in one word whose low bit the audio thread sets as
-// it ends the stream, so it can never end the stream past a Wake it has not seen: a Play is
-// sent right after its Wake and may not have reached the mixer yet.
+// Decides when an output's stream may end: once it has rendered idleUs of silence with no Wake
+// since. Wakes are counted in twos in one word whose low bit the audio thread sets as it ends
+// the stream, so it can never end the stream past a Wake it has not seen: the Play that came
+// with the Wake may not have reached the mixer yet.
 class IdleStop {
   public:
     explicit IdleStop(double idleUs)
         : idleFrames_(static_cast<std::int64_t>(idleUs * kOutputRateHz / 1e6)) {}
 
-    // GUI thread, before a Play is sent. True when the stream had ended and must start again.
+    // GUI thread, with a Play. True when the stream had ended and must start again.
     bool Wake() {
         if ((wakes_.fetch_add(2) & 1) == 0) {
             return false;

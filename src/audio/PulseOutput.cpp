@@ -39,7 +39,7 @@ void OnStarted(pa_stream* /*stream*/, void* user) {
 }  // namespace
 
 PulseOutput::PulseOutput(Key, Mixer& mixer, const Clock& clock, Tuning tuning)
-    : mixer_(mixer), clock_(clock), tuning_(tuning) {
+    : mixer_(mixer), clock_(clock), tuning_(tuning), idleStop_(tuning.idleStopUs) {
     // Twice what the server may hold, and the refill on top of it.
     const double mostUs = std::max(tuning_.rewriting.bufferUs, tuning_.appending.bufferUs);
     const auto frames =
@@ -79,7 +79,7 @@ PulseOutput::~PulseOutput() {
 }
 
 void PulseOutput::Wake() {
-    wake_.store(true);
+    idleStop_.Wake();
     // Now, not at the next refill: a stopped stream starts, and a running one that can rewrite
     // adds the Play into what it sent ahead before the device takes it.
     pa_mainloop_wakeup(loop_);
@@ -163,10 +163,11 @@ void PulseOutput::Step() {
             DropContext();
         }
     }
-    const bool woken = wake_.exchange(false);
+    const std::uint64_t wakes = idleStop_.Wakes() >> 1;  // counted in twos
+    const bool woken = wakes != wakesSeen_;
+    wakesSeen_ = wakes;
     if (woken) {
-        idle_ = false;
-        silentFrames_ = 0;
+        idle_ = false;  // a Play came as the stream was about to end: it goes on
         startWhenReady_ = !stream_;
         std::string whyNot;
         if (startWhenReady_ && !context_ && !Connect(whyNot)) {
@@ -179,11 +180,7 @@ void PulseOutput::Step() {
         StartStream();
     }
     if (stream_ && idle_) {
-        EndStream();
-        // A Play sent just before the end woke the loop while the stream still ran.
-        if (wake_.load()) {
-            pa_mainloop_wakeup(loop_);
-        }
+        EndStream();  // no Play has come since the decision, or it would have been seen
     }
     if (woken && buffering_ && buffering_->rewrite) {
         Fill(false);  // the Plays sent go into what was sent ahead
@@ -249,7 +246,6 @@ void PulseOutput::StartStream() {
     timeline_.Restart();
     framesDone_ = 0;
     sentFirst_ = 0;
-    silentFrames_ = 0;
     idle_ = false;
     underflow_ = false;
     started_ = false;
@@ -346,8 +342,7 @@ void PulseOutput::Fill(bool requested) {
         Send(changed, end);
     }
     framesDone_ = end;
-    silentFrames_ = mixer_.SoundingVoices() == 0 ? silentFrames_ + fresh : 0;
-    idle_ = silentFrames_ >= static_cast<std::int64_t>(tuning_.idleStopUs * kOutputRateHz / 1e6);
+    idle_ = !idleStop_.Rendered(fresh, mixer_.SoundingVoices() > 0);
     reanchors_.store(timeline_.Reanchors(), std::memory_order_relaxed);
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "audio/AudioOutput.h"
+#include "audio/IdleStop.h"
 #include "audio/OutputTimeline.h"
 #include "runtime/Clock.h"
 
@@ -108,7 +109,7 @@ class PulseOutput final : public AudioOutput {
     const Tuning tuning_;
     pa_mainloop* loop_ = nullptr;
     std::thread thread_;
-    std::atomic<bool> wake_{false};
+    IdleStop idleStop_;
     std::atomic<bool> quit_{false};
     std::atomic<int> connected_{0};  // 0 while the first connection settles, 1 up, -1 failed
     std::string whyNot_;             // set before connected_ turns -1
@@ -122,9 +123,9 @@ class PulseOutput final : public AudioOutput {
     const Buffering* latencyHeldFor_ = nullptr;  // the latency held suits this buffering
     bool underflow_ = false;
     bool started_ = false;  // the server plays what the stream sends
-    bool idle_ = false;
+    bool idle_ = false;     // the idle stop decided to end the stream
+    std::uint64_t wakesSeen_ = 0;
     std::int64_t framesDone_ = 0;
-    std::int64_t silentFrames_ = 0;
     // The unclipped mix of the frames sent from sentFirst_ on that the server may not have
     // played yet, to add a late Play into; and the clipped copy that goes out.
     std::vector<float> sent_;

@@ -104,6 +104,16 @@ EOF
     e2e_log "sound server $(pactl info | sed -n 's/^Server Name: //p') at $PULSE_SERVER"
 }
 
+# through_alsa_plugin COMMAND... : runs COMMAND (launch_app) with the sound server's own client
+# pointed nowhere and ALSA's default device on the server through ALSA's pulse plugin, so the
+# app plays through its fallback, PortAudio, as on a machine with plain ALSA.
+through_alsa_plugin() {
+    local conf=$E2E_TMP/asound.conf
+    printf 'pcm.!default { type pulse server "%s" }\nctl.!default { type pulse server "%s" }\n' \
+        "$PULSE_SERVER" "$PULSE_SERVER" > "$conf"
+    ALSA_CONFIG_PATH=/usr/share/alsa/alsa.conf:$conf PULSE_SERVER=unix:/nonexistent "$@"
+}
+
 # start_session_bus DIR : a private session bus; sets DBUS_SESSION_BUS_ADDRESS.
 start_session_bus() {
     dbus-daemon --session --nofork --print-address=3 3> "$1/bus" 2> "$1/bus.log" &

@@ -2,7 +2,8 @@
 # The piece as a user meets it: the built app under a real X server and a real sound server,
 # driven with xdotool; the sound it makes is recorded and checked against the clip data.
 # Usage: performance.sh APP CLIPDIR ARTIFACT_DIR
-# With E2E_SOUND_SERVER=pipewire the sound server is PipeWire's PulseAudio service.
+# With E2E_SOUND_SERVER=pipewire the sound server is PipeWire's PulseAudio service; with
+# E2E_OUTPUT=portaudio the app plays through its fallback, PortAudio and ALSA.
 source "$(dirname "$0")/lib.sh"
 app=$1 clips=$2 art=$3
 
@@ -10,7 +11,11 @@ scenario() {
     start_x
     start_sound_server
     start_recorder "$art/recording.f32"
-    launch_app "$app"
+    if [[ ${E2E_OUTPUT:-} == portaudio ]]; then
+        through_alsa_plugin launch_app "$app"
+    else
+        launch_app "$app"
+    fi
     ((WIDTH == 300 && HEIGHT >= 300 && HEIGHT <= 340)) ||
         e2e_fail "window is ${WIDTH}x$HEIGHT, not 300 wide with a 300 high content area"
     click oneshot
@@ -31,6 +36,8 @@ scenario() {
     quit_cleanly 5
     e2e_stop "$E2E_RECORDER"
     sound_server_alive || e2e_fail "the sound server died during the scenario"
+    [[ ${E2E_OUTPUT:-} != portaudio ]] || grep -q 'application.name = "ALSA plug-in' \
+        "$E2E_PULSE_LOG" || e2e_fail "the app did not play through PortAudio and ALSA"
     /usr/bin/python3 "$E2E_HERE/analyse-recording.py" "$clips" "$art/recording.f32" \
         "$art/marks.txt" > "$art/analysis.txt" ||
         e2e_fail "the recording does not match: $(grep '^FAIL' "$art/analysis.txt")"

@@ -51,8 +51,8 @@ int main(int argc, char** argv) {
     } else {
         lark::PulseOutput::Tuning tuning;
         if (argc > 4) {
-            tuning.rewriting.bufferUs = std::stod(argv[3]) * 1000;
-            tuning.rewriting.refillUs = std::stod(argv[4]) * 1000;
+            tuning.pulseAudio.bufferUs = std::stod(argv[3]) * 1000;
+            tuning.pulseAudio.refillUs = std::stod(argv[4]) * 1000;
         }
         auto out = lark::PulseOutput::Open(mixer, clock, whyNot, tuning);
         pulse = out.get();

@@ -41,7 +41,7 @@ void OnStarted(pa_stream* /*stream*/, void* user) {
 PulseOutput::PulseOutput(Key, Mixer& mixer, const Clock& clock, Tuning tuning)
     : mixer_(mixer), clock_(clock), tuning_(tuning), idleStop_(tuning.idleStopUs) {
     // Twice what the server may hold, and the refill on top of it.
-    const double mostUs = std::max(tuning_.rewriting.bufferUs, tuning_.appending.bufferUs);
+    const double mostUs = std::max(tuning_.pulseAudio.bufferUs, tuning_.pipeWire.bufferUs);
     const auto frames =
         static_cast<std::size_t>(std::max(4 * mostUs, 500'000.0) * kOutputRateHz / 1e6);
     sent_.resize(frames);
@@ -80,8 +80,8 @@ PulseOutput::~PulseOutput() {
 
 void PulseOutput::Wake() {
     idleStop_.Wake();
-    // Now, not at the next refill: a stopped stream starts, and a running one that can rewrite
-    // adds the Play into what it sent ahead before the device takes it.
+    // Now, not at the next refill: a stopped stream starts, and a running one adds the Play into
+    // what it sent ahead before the device takes it.
     pa_mainloop_wakeup(loop_);
 }
 
@@ -117,7 +117,7 @@ void PulseOutput::Run() {
         return;
     }
     // Asked now, while the app starts, rather than when the first Play is waiting for sound.
-    buffering_ = ServerTakesRewrites() ? &tuning_.rewriting : &tuning_.appending;
+    buffering_ = ServerIsPipeWire() ? &tuning_.pipeWire : &tuning_.pulseAudio;
     serverKnown_ = true;
     while (!quit_.load(std::memory_order_relaxed)) {
         Step();
@@ -182,12 +182,12 @@ void PulseOutput::Step() {
     if (stream_ && idle_) {
         EndStream();  // no Play has come since the decision, or it would have been seen
     }
-    if (woken && buffering_ && buffering_->rewrite) {
+    if (woken) {
         Fill(false);  // the Plays sent go into what was sent ahead
     }
 }
 
-bool PulseOutput::ServerTakesRewrites() {
+bool PulseOutput::ServerIsPipeWire() {
     struct Reply {
         bool pipeWire = false;
     } reply;
@@ -206,18 +206,21 @@ bool PulseOutput::ServerTakesRewrites() {
            pa_mainloop_iterate(loop_, 1, nullptr) >= 0) {
     }
     pa_operation_unref(asking);
-    return !reply.pipeWire;
+    return reply.pipeWire;
 }
 
 void PulseOutput::StartStream() {
     if (!serverKnown_) {  // a server found again
-        buffering_ = ServerTakesRewrites() ? &tuning_.rewriting : &tuning_.appending;
+        buffering_ = ServerIsPipeWire() ? &tuning_.pipeWire : &tuning_.pulseAudio;
         serverKnown_ = true;
     }
     const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, kOutputRateHz, 1};
     pa_proplist* props = pa_proplist_new();
     pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "music");
     pa_proplist_sets(props, PA_PROP_MEDIA_ICON_NAME, kIconName);
+    if (buffering_->graphCycle) {
+        pa_proplist_sets(props, "node.latency", buffering_->graphCycle);
+    }
     stream_ = pa_stream_new_with_proplist(context_, kName, &format, nullptr, props);
     pa_proplist_free(props);
     if (!stream_) {
@@ -309,26 +312,17 @@ void PulseOutput::Fill(bool requested) {
     const Buffering& buffering = *buffering_;
     if (latencyHeldFor_ != &buffering) {
         // Held for the life of the process (or of a server that buffers alike): what the device
-        // keeps buffered before a frame is heard, plus the time a rewrite needs to reach the
-        // server or the whole buffer that may be written ahead of the frame, and a margin.
-        const pa_buffer_attr* attr = pa_stream_get_buffer_attr(stream_);
-        const double bufferUs = attr ? static_cast<double>(pa_bytes_to_usec(
-                                           attr->tlength, pa_stream_get_sample_spec(stream_)))
-                                     : buffering.bufferUs;  // the server may grant more
-        timeline_.HoldLatency(deviceUs + (buffering.rewrite ? buffering.guardUs : bufferUs) +
-                              tuning_.safetyUs);
+        // keeps buffered before a frame is heard, the time a rewrite needs to reach the server,
+        // and a margin.
+        timeline_.HoldLatency(deviceUs + buffering.guardUs + tuning_.safetyUs);
         latencyHeldFor_ = &buffering;
         latencyUs_.store(timeline_.LatencyUs(), std::memory_order_relaxed);
     }
     const double aheadUs = negative ? 0.0 : static_cast<double>(latency);
     // What the device holds already, or will before a rewrite arrives, stays as it was sent.
-    const std::int64_t earliest =
-        buffering.rewrite
-            ? std::clamp<std::int64_t>(
-                  framesDone_ -
-                      std::llround((aheadUs - deviceUs - buffering.guardUs) * kOutputRateHz / 1e6),
-                  sentFirst_, framesDone_)
-            : framesDone_;
+    const std::int64_t earliest = std::clamp<std::int64_t>(
+        framesDone_ - std::llround((aheadUs - deviceUs - buffering.guardUs) * kOutputRateHz / 1e6),
+        sentFirst_, framesDone_);
     fresh = std::min(fresh, capacity - (framesDone_ - earliest));
     Keep(earliest);
     const FrameMap map = timeline_.Update(clock_.Microseconds(), aheadUs, framesDone_,

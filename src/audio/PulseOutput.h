@@ -31,25 +31,24 @@ namespace lark {
 // latency is what the device holds plus a margin, not the buffer.
 class PulseOutput final : public AudioOutput {
   public:
-    // How much the stream buffers, and how much of it is refilled at a time: the wakeups per
-    // second follow from these.
+    // How much the stream buffers and how much of it is refilled at a time (the wakeups per
+    // second follow from these), and how far ahead of what the device holds a rewrite must land
+    // to reach the server in time.
     struct Buffering {
         double bufferUs;
         double refillUs;
-        // Whether a Play is written into what was sent ahead (the latency is then what the
-        // device holds plus guardUs, the time a rewrite needs to reach the server), or waits
-        // for the next refill (the latency then includes the whole buffer).
-        bool rewrite;
         double guardUs;
+        // The graph cycle to ask of PipeWire, which otherwise takes the refill for one and reads
+        // that far ahead, beyond the reach of a rewrite; nullptr for none.
+        const char* graphCycle;
     };
     struct Tuning {
-        Buffering rewriting{200'000, 100'000, true, 4'000};
-        // For a server that ignores where a write says it goes: PipeWire's PulseAudio service
-        // (0.3 in Debian 12) appends it.
-        Buffering appending{20'000, 10'000, false, 0};
+        Buffering pulseAudio{200'000, 100'000, 4'000, nullptr};
+        // Its PulseAudio service reads a whole cycle ahead of the device.
+        Buffering pipeWire{200'000, 100'000, 14'000, "512/48000"};
         // Silence after which the stream ends: longer than any pause within a performance.
         double idleStopUs = 3'000'000;
-        // Room for a thread that wakes late and a server that reports its timing unevenly.
+        // Room for a thread that wakes late for a Play and a server that reports unevenly.
         double safetyUs = 8'000;
     };
 
@@ -97,7 +96,7 @@ class PulseOutput final : public AudioOutput {
     void Run();
     bool Connect(std::string& whyNot);
     void Step();
-    bool ServerTakesRewrites();
+    bool ServerIsPipeWire();
     void StartStream();
     void EndStream();
     void DropContext();
@@ -118,7 +117,7 @@ class PulseOutput final : public AudioOutput {
     pa_context* context_ = nullptr;
     pa_stream* stream_ = nullptr;
     bool startWhenReady_ = false;
-    bool serverKnown_ = false;  // whether the server takes rewrites is known for this context
+    bool serverKnown_ = false;  // which server this context talks to is known
     const Buffering* buffering_ = nullptr;
     const Buffering* latencyHeldFor_ = nullptr;  // the latency held suits this buffering
     bool underflow_ = false;

@@ -2,7 +2,6 @@
 
 #include <QFile>
 #include <QString>
-#include <QTimer>
 #include <algorithm>
 #include <stdexcept>
 
@@ -44,6 +43,17 @@ std::shared_ptr<SoundSystem> SoundSystem::OpenDefault(const Clock& clock, std::o
         return device;
     };
     return Open(clock, device, ReadClipResource, log);
+}
+
+SoundSystem::SoundSystem(const Clock& clock, Reader reader)
+    : clock_(clock), reader_(std::move(reader)) {
+    wake_.setSingleShot(true);
+    wake_.setInterval(0);
+    QObject::connect(&wake_, &QTimer::timeout, [this] {
+        if (output_) {
+            output_->Wake();
+        }
+    });
 }
 
 SoundSystem::~SoundSystem() {
@@ -110,14 +120,8 @@ void SoundSystem::Start(std::shared_ptr<const ClipData> clip, int volume) {
     // The output takes the command in when it wakes. Waking it is a system call, and the
     // output's thread may take this core for a moment: both wait until control is back in the
     // event loop, so they fall inside the step that this Play begins rather than lengthen it.
-    if (!wakePosted_) {
-        wakePosted_ = true;
-        QTimer::singleShot(0, [weak = weak_from_this()] {
-            if (const auto self = weak.lock(); self && self->output_) {
-                self->wakePosted_ = false;
-                self->output_->Wake();
-            }
-        });
+    if (!wake_.isActive()) {
+        wake_.start();
     }
 }
 

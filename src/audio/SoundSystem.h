@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QTimer>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -45,7 +46,7 @@ class SoundSystem final : public ResourceFork,
                                              Reader reader, std::ostream& log);
 
     // Silent until OpenOutput. Sounds play through it only when it is owned by a shared_ptr.
-    SoundSystem(const Clock& clock, Reader reader) : clock_(clock), reader_(std::move(reader)) {}
+    SoundSystem(const Clock& clock, Reader reader);
     ~SoundSystem() override;
     SoundSystem(const SoundSystem&) = delete;
     SoundSystem& operator=(const SoundSystem&) = delete;
@@ -73,7 +74,8 @@ class SoundSystem final : public ResourceFork,
     Reader reader_;
     std::vector<std::shared_ptr<const ClipData>> kept_;
     std::uint64_t dropped_ = 0;
-    bool wakePosted_ = false;
+    // Wakes the output on the next pass of the event loop: a timer costs no system call to start.
+    QTimer wake_;
     Mixer mixer_;
     std::unique_ptr<AudioOutput> output_;       // stops before the mixer and clips go
     std::unique_ptr<lark::DecodeAhead> ahead_;  // last: its worker reads the reader

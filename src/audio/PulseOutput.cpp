@@ -117,8 +117,7 @@ void PulseOutput::Run() {
         return;
     }
     // Asked now, while the app starts, rather than when the first Play is waiting for sound.
-    buffering_ = ServerIsPipeWire() ? &tuning_.pipeWire : &tuning_.pulseAudio;
-    serverKnown_ = true;
+    buffering_ = BufferingForServer();
     while (!quit_.load(std::memory_order_relaxed)) {
         Step();
         pa_mainloop_iterate(loop_, 1, nullptr);
@@ -187,7 +186,7 @@ void PulseOutput::Step() {
     }
 }
 
-bool PulseOutput::ServerIsPipeWire() {
+const PulseOutput::Buffering* PulseOutput::BufferingForServer() {
     struct Reply {
         bool pipeWire = false;
     } reply;
@@ -198,21 +197,19 @@ bool PulseOutput::ServerIsPipeWire() {
                 info && info->server_name && std::strstr(info->server_name, "PipeWire");
         },
         &reply);
-    if (!asking) {
-        return false;
+    if (asking) {
+        // One round trip; a server that goes away cancels it.
+        while (pa_operation_get_state(asking) == PA_OPERATION_RUNNING &&
+               pa_mainloop_iterate(loop_, 1, nullptr) >= 0) {
+        }
+        pa_operation_unref(asking);
     }
-    // One round trip; a server that goes away cancels it.
-    while (pa_operation_get_state(asking) == PA_OPERATION_RUNNING &&
-           pa_mainloop_iterate(loop_, 1, nullptr) >= 0) {
-    }
-    pa_operation_unref(asking);
-    return reply.pipeWire;
+    return reply.pipeWire ? &tuning_.pipeWire : &tuning_.pulseAudio;
 }
 
 void PulseOutput::StartStream() {
-    if (!serverKnown_) {  // a server found again
-        buffering_ = ServerIsPipeWire() ? &tuning_.pipeWire : &tuning_.pulseAudio;
-        serverKnown_ = true;
+    if (!buffering_) {  // a server found again
+        buffering_ = BufferingForServer();
     }
     const pa_sample_spec format{PA_SAMPLE_FLOAT32NE, kOutputRateHz, 1};
     pa_proplist* props = pa_proplist_new();
@@ -271,7 +268,7 @@ void PulseOutput::EndStream() {
 }
 
 void PulseOutput::DropContext() {
-    serverKnown_ = false;
+    buffering_ = nullptr;  // the next server may be another
     if (!context_) {
         return;
     }

@@ -96,7 +96,8 @@ class PulseOutput final : public AudioOutput {
     void Run();
     bool Connect(std::string& whyNot);
     void Step();
-    bool ServerIsPipeWire();
+    // Asks the server its name: PipeWire's service needs its own buffering.
+    const Buffering* BufferingForServer();
     void StartStream();
     void EndStream();
     void DropContext();
@@ -117,8 +118,7 @@ class PulseOutput final : public AudioOutput {
     pa_context* context_ = nullptr;
     pa_stream* stream_ = nullptr;
     bool startWhenReady_ = false;
-    bool serverKnown_ = false;  // which server this context talks to is known
-    const Buffering* buffering_ = nullptr;
+    const Buffering* buffering_ = nullptr;       // for the server of this context; null until asked
     const Buffering* latencyHeldFor_ = nullptr;  // the latency held suits this buffering
     bool underflow_ = false;
     bool started_ = false;  // the server plays what the stream sends

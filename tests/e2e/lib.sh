@@ -6,6 +6,9 @@
 set -uo pipefail
 
 E2E_RATE=48000
+# A one shot performance lasts at least this long from the click on start to its message box:
+# its thirteen steps (8.86 s) and its 2 s pause, less a margin.
+ONE_SHOT_SECONDS=10.5
 E2E_HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 e2e_log() { printf '%s %s\n' "$(date +%T.%3N)" "$*" | tee -a "$E2E_LOG" >&2; }

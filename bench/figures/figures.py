@@ -31,6 +31,16 @@ def spread(values):
             f"p90 {np.percentile(v, 90):+.0f}, min {v.min():+d}, max {v.max():+d}")
 
 
+def mode_gap(mode, a, b):
+    """How much longer than a's step the mode holds before b: looped 1 sounds its beep no
+    sooner than a second after the cycle's last event, and the next cycle a second after it."""
+    if mode != "looped1":
+        return 0
+    if b == "beep":
+        return max(0, RATE - analyse.step(a))
+    return RATE - analyse.step(a) if a == "beep" else 0
+
+
 def pieces(x, quiet=100, pad=200):
     """Splits a recording at stretches where nothing sounds (exact zeros: every clip carries
     hiss), so that each piece holds a few whole clips and the search stays fast. Yields each
@@ -85,7 +95,8 @@ def main():
             if not found:
                 continue
             starts.append(found[0][1] / RATE * 1000)
-            for _, _, deviation, first in analyse.spacings(found, played):
+            for a, b, deviation, first in analyse.spacings(found, played):
+                deviation -= mode_gap(mode, a, b)
                 (firsts if first else repeats).append(deviation)
         print(f"| {mode} | {total} | {spread(repeats)} | {spread(firsts)} | "
               + ", ".join(f"{s:.1f}" for s in starts) + " |")

@@ -15,7 +15,9 @@ namespace {
 
 // Samples per callback: 5.3 ms at 48 kHz. Onsets do not depend on it, only the latency.
 constexpr unsigned long kFramesPerBuffer = 256;
-constexpr double kSuggestedLatencySeconds = 0.010;
+// Through ALSA's pulse plugin 10 ms ran dry now and then on a busy machine, each time an
+// audible gap in a clip; 25 ms did not, and a click still sounds within a few tens of ms.
+constexpr double kSuggestedLatencySeconds = 0.025;
 // Keeps fd 2 on /dev/null while PortAudio probes ALSA and JACK, which print their complaints
 // straight to stderr.
 class QuietStderr {

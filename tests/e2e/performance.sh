@@ -69,9 +69,7 @@ worth_retrying() {
         grep -q '^held up:' "$art/analysis.txt" 2> /dev/null
 }
 
-# ALSA's pulse plugin, under the fallback, holds about 10 ms: a busy neighbour on the host makes
-# it run dry more often than the server's own client, and the server's log says so each time.
-attempts=$([[ ${E2E_SOUND_SERVER:-} == pipewire || ${E2E_OUTPUT:-} == portaudio ]] && echo 5 || echo 3)
+attempts=$([[ ${E2E_SOUND_SERVER:-} == pipewire ]] && echo 5 || echo 3)
 rm -rf "$art"/attempt*
 for ((attempt = 1; attempt <= attempts; attempt++)); do
     # Each attempt in a subshell of its own, which stops what it started when it ends; status

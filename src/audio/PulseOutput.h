@@ -44,8 +44,9 @@ class PulseOutput final : public AudioOutput {
     };
     struct Tuning {
         Buffering pulseAudio{200'000, 100'000, 4'000, nullptr};
-        // Its PulseAudio service reads a whole cycle ahead of the device.
-        Buffering pipeWire{200'000, 100'000, 14'000, "512/48000"};
+        // Its PulseAudio service reads ahead of the device by more than a cycle: with 14 ms a
+        // rewrite now and then came after the frames were taken, and the clip sounded late.
+        Buffering pipeWire{200'000, 100'000, 30'000, "512/48000"};
         // Silence after which the stream ends: longer than any pause within a performance.
         double idleStopUs = 3'000'000;
         // Room for a thread that wakes late for a Play and a server that reports unevenly.

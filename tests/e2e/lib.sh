@@ -126,11 +126,13 @@ start_session_bus() {
 
 sound_server_alive() { kill -0 "${E2E_PULSE:-}" 2> /dev/null; }
 
-# start_recorder FILE : records the null sink's monitor, raw mono float at 48 kHz.
+# start_recorder FILE : records the null sink's monitor, raw mono float at 48 kHz. A short
+# buffer keeps the marks close to the moments they stand for; E2E_REC_LATENCY_MS lengthens it
+# (on PipeWire the shortest buffer asked for sets everyone's graph cycle).
 start_recorder() {
     E2E_REC=$1
-    parec -d e2e.monitor --latency-msec=5 --format=float32le --rate=$E2E_RATE --channels=1 \
-        --raw > "$E2E_REC" 2> "$E2E_TMP/parec.log" &
+    parec -d e2e.monitor --latency-msec="${E2E_REC_LATENCY_MS:-5}" --format=float32le \
+        --rate=$E2E_RATE --channels=1 --raw > "$E2E_REC" 2> "$E2E_TMP/parec.log" &
     E2E_RECORDER=$!
     poll 5 test -s "$E2E_REC" || e2e_fail "the recorder did not start"
 }

@@ -7,8 +7,8 @@
 namespace lark {
 
 // Maps clock readings to output frames for a device that reports, at each callback, how far
-// ahead of the DAC its buffer is. Anchored once by the first buffer, and afresh after an
-// underrun or when the device's reports stay away from the timeline for a while (a stall, a
+// ahead of the DAC its buffer is. Anchored by the first buffer (or the first few), and afresh after
+// an underrun or when the device's reports stay away from the timeline for a while (a stall, a
 // resumed server, drift between the two crystals). A single odd report moves nothing: some
 // servers report in bursts. Audio thread only; no allocation, no locks.
 class OutputTimeline {
@@ -22,6 +22,9 @@ class OutputTimeline {
         double driftUs = 10000;
         // ... and this many in a row re-anchor it.
         int driftCallbacks = 16;
+        // The anchor follows this many reports after a start, then holds: a server may report
+        // stale timing until it has played a first cycle.
+        int anchorReports = 1;
     };
 
     OutputTimeline() = default;
@@ -43,6 +46,8 @@ class OutputTimeline {
     double LatencyUs() const { return latencyUs_; }
     // The latency is measured (or held) and will not change.
     bool Calibrated() const { return calibrated_ >= tuning_.calibrationCallbacks; }
+    // The anchor has followed the reports it was told to since the start, and holds.
+    bool Settled() const { return anchorReports_ >= tuning_.anchorReports; }
     std::uint64_t Reanchors() const { return reanchors_; }
 
   private:
@@ -54,7 +59,8 @@ class OutputTimeline {
     double worstAheadUs_ = 0;
     double lastCallbackUs_ = 0;
     int calibrated_ = 0;
-    int departures_ = 0;  // consecutive reports away from the timeline
+    int departures_ = 0;     // consecutive reports away from the timeline
+    int anchorReports_ = 0;  // reports the anchor followed since the start
     std::uint64_t reanchors_ = 0;
 };
 

@@ -39,7 +39,11 @@ void OnStarted(pa_stream* /*stream*/, void* user) {
 }  // namespace
 
 PulseOutput::PulseOutput(Key, Mixer& mixer, const Clock& clock, Tuning tuning)
-    : mixer_(mixer), clock_(clock), tuning_(tuning), idleStop_(tuning.idleStopUs) {
+    : mixer_(mixer),
+      clock_(clock),
+      tuning_(tuning),
+      idleStop_(tuning.idleStopUs),
+      timeline_(OutputTimeline::Tuning{.anchorReports = tuning.anchorReports}) {
     // Twice what the server may hold, and the refill on top of it.
     const double mostUs = std::max(tuning_.pulseAudio.bufferUs, tuning_.pipeWire.bufferUs);
     const auto frames =
@@ -292,11 +296,7 @@ void PulseOutput::Fill(bool requested) {
         // Until the server plays the stream (a suspended device may take tens of milliseconds
         // to resume), nobody can say when a frame will sound: silence goes ahead, and the
         // Plays wait for the timeline, anchored once it plays.
-        fresh = std::min(fresh, capacity);
-        Keep(framesDone_ + fresh - capacity);
-        std::fill_n(sent_.begin() + (framesDone_ - sentFirst_), fresh, 0.0f);
-        Send(framesDone_, framesDone_ + fresh);
-        framesDone_ += fresh;
+        SendSilence(fresh);
         return;
     }
     pa_usec_t latency = 0;
@@ -316,6 +316,17 @@ void PulseOutput::Fill(bool requested) {
         latencyUs_.store(timeline_.LatencyUs(), std::memory_order_relaxed);
     }
     const double aheadUs = negative ? 0.0 : static_cast<double>(latency);
+    if (!timeline_.Settled()) {
+        // A report taken as the stream starts can be stale: the Plays wait for a fresh one.
+        timeline_.Update(clock_.Microseconds(), aheadUs, framesDone_, 0, false);
+        if (!timeline_.Settled()) {
+            if (pa_operation* update = pa_stream_update_timing_info(stream_, nullptr, nullptr)) {
+                pa_operation_unref(update);  // its report comes through OnLatencyUpdate
+            }
+            SendSilence(fresh);
+            return;
+        }
+    }
     // What the device holds already, or will before a rewrite arrives, stays as it was sent.
     const std::int64_t earliest = std::clamp<std::int64_t>(
         framesDone_ - std::llround((aheadUs - deviceUs - buffering.guardUs) * kOutputRateHz / 1e6),
@@ -335,6 +346,15 @@ void PulseOutput::Fill(bool requested) {
     framesDone_ = end;
     idle_ = !idleStop_.Rendered(fresh, mixer_.SoundingVoices() > 0);
     reanchors_.store(timeline_.Reanchors(), std::memory_order_relaxed);
+}
+
+void PulseOutput::SendSilence(std::int64_t fresh) {
+    const auto capacity = static_cast<std::int64_t>(sent_.size());
+    fresh = std::min(fresh, capacity);
+    Keep(framesDone_ + fresh - capacity);
+    std::fill_n(sent_.begin() + (framesDone_ - sentFirst_), fresh, 0.0f);
+    Send(framesDone_, framesDone_ + fresh);
+    framesDone_ += fresh;
 }
 
 void PulseOutput::Keep(std::int64_t from) {

@@ -51,6 +51,9 @@ class PulseOutput final : public AudioOutput {
         double idleStopUs = 3'000'000;
         // Room for a thread that wakes late for a Play and a server that reports unevenly.
         double safetyUs = 8'000;
+        // The timing reports the timeline follows after a start before any Play is placed:
+        // PipeWire's service reports the first one about 10 ms off the rest.
+        int anchorReports = 2;
     };
 
     // GUI thread. Connects to the server (never starting one); nullptr (and why) when there is
@@ -103,6 +106,8 @@ class PulseOutput final : public AudioOutput {
     void EndStream();
     void DropContext();
     void Keep(std::int64_t from);
+    // Sends silence for the frames the server asked for: no Play can be placed yet.
+    void SendSilence(std::int64_t fresh);
     void Send(std::int64_t from, std::int64_t end);
 
     Mixer& mixer_;

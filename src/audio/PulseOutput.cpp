@@ -316,16 +316,16 @@ void PulseOutput::Fill(bool requested) {
         latencyUs_.store(timeline_.LatencyUs(), std::memory_order_relaxed);
     }
     const double aheadUs = negative ? 0.0 : static_cast<double>(latency);
+    const FrameMap map = timeline_.Update(clock_.Microseconds(), aheadUs, framesDone_,
+                                          static_cast<unsigned long>(fresh), underflow_);
+    underflow_ = false;
     if (!timeline_.Settled()) {
         // A report taken as the stream starts can be stale: the Plays wait for a fresh one.
-        timeline_.Update(clock_.Microseconds(), aheadUs, framesDone_, 0, false);
-        if (!timeline_.Settled()) {
-            if (pa_operation* update = pa_stream_update_timing_info(stream_, nullptr, nullptr)) {
-                pa_operation_unref(update);  // its report comes through OnLatencyUpdate
-            }
-            SendSilence(fresh);
-            return;
+        if (pa_operation* update = pa_stream_update_timing_info(stream_, nullptr, nullptr)) {
+            pa_operation_unref(update);  // its report comes through OnLatencyUpdate
         }
+        SendSilence(fresh);
+        return;
     }
     // What the device holds already, or will before a rewrite arrives, stays as it was sent.
     const std::int64_t earliest = std::clamp<std::int64_t>(
@@ -333,9 +333,6 @@ void PulseOutput::Fill(bool requested) {
         sentFirst_, framesDone_);
     fresh = std::min(fresh, capacity - (framesDone_ - earliest));
     Keep(earliest);
-    const FrameMap map = timeline_.Update(clock_.Microseconds(), aheadUs, framesDone_,
-                                          static_cast<unsigned long>(fresh), underflow_);
-    underflow_ = false;
     const std::int64_t end = framesDone_ + fresh;
     const std::int64_t changed =
         mixer_.Mix(sent_.data(), sentFirst_, static_cast<std::size_t>(end - sentFirst_),

@@ -92,11 +92,13 @@ TEST(OutputTimelineSettlingTest, TheAnchorFollowsTheFirstReportsOfARunThenHolds)
     for (int run = 0; run < 2; ++run) {
         SCOPED_TRACE(run);
         timeline.Restart();
-        double nowUs = 1'000'000.0 * (run + 1);
+        const double nowUs = 1'000'000.0 * (run + 1);
         // A stale first report, 9.5 ms off those that follow.
         timeline.Update(nowUs, 209'500, 0, 256, false);
         timeline.Update(nowUs + 500, 200'000, 0, 256, false);
+        EXPECT_FALSE(timeline.Settled()) << "two reports of three";
         const FrameMap settled = timeline.Update(nowUs + 1'000, 199'500, 0, 256, false);
+        EXPECT_TRUE(timeline.Settled());
         EXPECT_EQ(settled.FrameAt(nowUs + 200'500 - 20'000), 0) << "anchored on the third report";
         // Later reports 9 ms off move nothing: under the departure that re-anchors.
         const FrameMap held = timeline.Update(nowUs + 6'333, 190'000, 256, 256, false);

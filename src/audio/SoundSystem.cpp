@@ -27,9 +27,10 @@ std::shared_ptr<SoundSystem> SoundSystem::Open(const Clock& clock, const OutputO
     return system;
 }
 
-std::shared_ptr<SoundSystem> SoundSystem::OpenDefault(const Clock& clock, std::ostream& log) {
-    const OutputOpener device = [&clock](Mixer& mixer,
-                                         std::string& whyNot) -> std::unique_ptr<AudioOutput> {
+std::shared_ptr<SoundSystem> SoundSystem::OpenDefault(const Clock& playClock,
+                                                      const Clock& outputClock, std::ostream& log) {
+    const OutputOpener device =
+        [&clock = outputClock](Mixer& mixer, std::string& whyNot) -> std::unique_ptr<AudioOutput> {
         // The sound server's own client first: cheapest while playing, and nothing at all
         // while silent. PortAudio for machines with plain ALSA or JACK.
         std::string noServer;
@@ -42,7 +43,7 @@ std::shared_ptr<SoundSystem> SoundSystem::OpenDefault(const Clock& clock, std::o
         }
         return device;
     };
-    return Open(clock, device, ReadClipResource, log);
+    return Open(playClock, device, ReadClipResource, log);
 }
 
 SoundSystem::SoundSystem(const Clock& clock, Reader reader)

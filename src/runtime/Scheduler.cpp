@@ -43,6 +43,7 @@ Scheduler::JobId Scheduler::Start(std::string name, Task<> task) {
 }
 
 void Scheduler::Enqueue(JobId id, Job& job) {
+    job.resumedForDeadline = job.state == State::Timed;
     job.state = State::Runnable;
     runnable_.push_back(Wake{id, job.generation});
 }
@@ -107,10 +108,16 @@ void Scheduler::Resume(Wake wake) {
 void Scheduler::ResumeJob(JobId id) {
     Job& job = jobs_.at(id);
     const JobId outer = current_;
+    const double outerLatenessUs = jobClock_.latenessUs;
     current_ = id;
+    jobClock_.latenessUs =
+        job.resumedForDeadline
+            ? std::clamp(clock_.Microseconds() - job.deadlineUs, 0.0, kMostAbsorbedLatenessUs)
+            : 0.0;
     job.state = State::Running;
     job.resumeAt.resume();
     current_ = outer;
+    jobClock_.latenessUs = outerLatenessUs;
 
     // The map never moves its nodes, but the job may have been killed meanwhile.
     auto it = jobs_.find(id);
@@ -174,6 +181,11 @@ int Scheduler::RunTurn() {
     --depth_;
     TellDriver();
     return ran;
+}
+
+double Scheduler::JobClockImpl::Microseconds() const {
+    lastUs_ = std::max(lastUs_, clock_.Microseconds() - latenessUs);
+    return lastUs_;
 }
 
 void Scheduler::TellDriver() {

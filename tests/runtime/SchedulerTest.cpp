@@ -112,6 +112,31 @@ TEST_F(SchedulerTest, TimedJobsSleepUntilTheirDeadlinesAndThoseDueInOneTurnWakeI
     EXPECT_LT(loop.turns(), 5) << "a hinted wait must not be resumed on every turn";
 }
 
+TEST_F(SchedulerTest, TheJobClockReadsALateJobAsIfOnTimeButNeverGoesBack) {
+    const Clock& jobClock = scheduler.JobClock();
+    for (const bool anotherReadsFirst : {false, true}) {
+        SCOPED_TRACE(anotherReadsFirst);
+        const double due = loop.Now() + 100;
+        double dueRead = 0, otherRead = 0;
+        scheduler.Start("due", Invoke([&]() -> Task<> {
+                            co_await scheduler.Yield(due);
+                            dueRead = jobClock.Microseconds();
+                        }));
+        loop.RunUntil(due - 50);
+        loop.clock().Set(due + 1000);  // the loop comes back a millisecond late
+        if (anotherReadsFirst) {
+            // Queued before the due job joins the turn, so it runs first, on time.
+            scheduler.Start("other", Invoke([&]() -> Task<> {
+                                otherRead = jobClock.Microseconds();
+                                co_return;
+                            }));
+        }
+        EXPECT_EQ(scheduler.RunTurn(), anotherReadsFirst ? 2 : 1) << "one turn for both";
+        EXPECT_EQ(dueRead, anotherReadsFirst ? due + 1000 : due);
+        EXPECT_EQ(otherRead, anotherReadsFirst ? due + 1000 : 0);
+    }
+}
+
 TEST_F(SchedulerTest, AnExceptionEndsOnlyItsJobAndIsReportedUnlessAwaited) {
     Events uncaught;
     scheduler.SetUncaughtHandler([&](const std::string& job, std::exception_ptr e) {

@@ -44,6 +44,11 @@ Scheduler::JobId Scheduler::Start(std::string name, Task<> task) {
 
 void Scheduler::Enqueue(JobId id, Job& job) {
     job.resumedForDeadline = job.state == State::Timed;
+    if (job.state != State::Running) {
+        // A job that yields to the loop for a moment keeps its lateness; one that waited on
+        // something else, or is new, is on no grid.
+        job.latenessUs = 0;
+    }
     job.state = State::Runnable;
     runnable_.push_back(Wake{id, job.generation});
 }
@@ -110,10 +115,11 @@ void Scheduler::ResumeJob(JobId id) {
     const JobId outer = current_;
     const double outerLatenessUs = jobClock_.latenessUs;
     current_ = id;
-    jobClock_.latenessUs =
-        job.resumedForDeadline
-            ? std::clamp(clock_.Microseconds() - job.deadlineUs, 0.0, kMostAbsorbedLatenessUs)
-            : 0.0;
+    if (job.resumedForDeadline) {
+        job.latenessUs =
+            std::clamp(clock_.Microseconds() - job.deadlineUs, 0.0, kMostAbsorbedLatenessUs);
+    }
+    jobClock_.latenessUs = job.latenessUs;
     job.state = State::Running;
     job.resumeAt.resume();
     current_ = outer;
@@ -184,8 +190,7 @@ int Scheduler::RunTurn() {
 }
 
 double Scheduler::JobClockImpl::Microseconds() const {
-    lastUs_ = std::max(lastUs_, clock_.Microseconds() - latenessUs);
-    return lastUs_;
+    return clock_.Microseconds() - latenessUs;
 }
 
 void Scheduler::TellDriver() {

@@ -91,10 +91,12 @@ class Scheduler {
 
     const Clock& clock() const { return clock_; }
     // The clock for what jobs measure and stamp (GUI thread only). It reads the scheduler's
-    // clock, less how late the running job was resumed for its deadline, up to
+    // clock, less how late the running job was last resumed for a deadline, up to
     // kMostAbsorbedLatenessUs: a thread that the machine held up for a moment still starts its
     // next step, and stamps its next Play, on the grid its waits set, instead of carrying the
-    // delay into every step after it. Readings never decrease.
+    // delay into every step after it. A job keeps its lateness through yields without a
+    // deadline and loses it when it waits on anything else. Within one job readings never
+    // decrease; outside any job it reads true.
     const Clock& JobClock() const { return jobClock_; }
 
   private:
@@ -106,7 +108,6 @@ class Scheduler {
 
       private:
         const Clock& clock_;
-        mutable double lastUs_ = 0;
     };
 
     enum class State { Runnable, Timed, Parked, Running };
@@ -117,6 +118,7 @@ class Scheduler {
         State state = State::Runnable;
         double deadlineUs = 0;
         bool resumedForDeadline = false;  // queued because its deadline came
+        double latenessUs = 0;            // how late it was last resumed for a deadline
         std::uint64_t generation = 0;     // bumped at each suspension; stale wakes carry an old one
         bool killRequested = false;
     };

@@ -80,6 +80,7 @@ TEST_F(PlayEventTest, AStepResumedLateStillStartsTheNextOnItsGridUpToTheAbsorbed
             "steps", Invoke([&]() -> Task<> {
                 for (int i = 0; i < 3; ++i) {
                     starts.push_back(co_await PlayEvent(jobRuntime, onTimeBank, beep));
+                    co_await jobRuntime.Yield();  // as looped 2 does between steps
                 }
             }));
         loop.RunUntilIdle();

@@ -43,7 +43,8 @@ PulseOutput::PulseOutput(Key, Mixer& mixer, const Clock& clock, Tuning tuning)
       clock_(clock),
       tuning_(tuning),
       idleStop_(tuning.idleStopUs),
-      timeline_(OutputTimeline::Tuning{.anchorReports = tuning.anchorReports}) {
+      timeline_(OutputTimeline::Tuning{.driftUs = tuning.driftUs,
+                                       .anchorReports = tuning.anchorReports}) {
     // Twice what the server may hold, and the refill on top of it.
     const double mostUs = std::max(tuning_.pulseAudio.bufferUs, tuning_.pipeWire.bufferUs);
     const auto frames =
@@ -310,12 +311,14 @@ void PulseOutput::Fill(bool requested) {
     if (latencyHeldFor_ != &buffering) {
         // Held for the life of the process (or of a server that buffers alike): what the device
         // keeps buffered before a frame is heard, the time a rewrite needs to reach the server,
-        // and a margin.
-        timeline_.HoldLatency(deviceUs + buffering.guardUs + tuning_.safetyUs);
+        // a read cycle the server may have taken beyond its report and one more for how far the
+        // report the timeline anchored on may be off from the latest, and a margin.
+        timeline_.HoldLatency(deviceUs + buffering.guardUs + 2 * buffering.readCycleUs +
+                              tuning_.safetyUs);
         latencyHeldFor_ = &buffering;
         latencyUs_.store(timeline_.LatencyUs(), std::memory_order_relaxed);
     }
-    const double aheadUs = negative ? 0.0 : static_cast<double>(latency);
+    const double aheadUs = AheadOfDeviceUs(timing, negative ? 0.0 : static_cast<double>(latency));
     const FrameMap map = timeline_.Update(clock_.Microseconds(), aheadUs, framesDone_,
                                           static_cast<unsigned long>(fresh), underflow_);
     underflow_ = false;
@@ -329,7 +332,9 @@ void PulseOutput::Fill(bool requested) {
     }
     // What the device holds already, or will before a rewrite arrives, stays as it was sent.
     const std::int64_t earliest = std::clamp<std::int64_t>(
-        framesDone_ - std::llround((aheadUs - deviceUs - buffering.guardUs) * kOutputRateHz / 1e6),
+        framesDone_ -
+            std::llround((aheadUs - deviceUs - buffering.guardUs - buffering.readCycleUs) *
+                         kOutputRateHz / 1e6),
         sentFirst_, framesDone_);
     fresh = std::min(fresh, capacity - (framesDone_ - earliest));
     Keep(earliest);
@@ -343,6 +348,22 @@ void PulseOutput::Fill(bool requested) {
     framesDone_ = end;
     idle_ = !idleStop_.Rendered(fresh, mixer_.SoundingVoices() > 0);
     reanchors_.store(timeline_.Reanchors(), std::memory_order_relaxed);
+}
+
+double PulseOutput::AheadOfDeviceUs(const pa_timing_info* timing, double interpolatedUs) const {
+    if (!timing || timing->read_index_corrupt) {
+        return interpolatedUs;
+    }
+    // The server's last report carried forward at the stream's rate: it holds to a fraction of
+    // a millisecond until the next report, where the library's own interpolation wanders by
+    // several milliseconds a second and may wander the timeline into a needless re-anchor.
+    timeval now{};
+    pa_gettimeofday(&now);
+    const double reportAgeUs = static_cast<double>(pa_timeval_load(&now)) -
+                               static_cast<double>(pa_timeval_load(&timing->timestamp));
+    const auto readFrames = static_cast<double>(timing->read_index / std::int64_t{sizeof(float)});
+    return (static_cast<double>(framesDone_) - readFrames) * 1e6 / kOutputRateHz +
+           static_cast<double>(timing->sink_usec) - reportAgeUs;
 }
 
 void PulseOutput::SendSilence(std::int64_t fresh) {

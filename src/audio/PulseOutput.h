@@ -15,6 +15,7 @@
 struct pa_context;
 struct pa_mainloop;
 struct pa_stream;
+struct pa_timing_info;
 
 namespace lark {
 
@@ -38,15 +39,17 @@ class PulseOutput final : public AudioOutput {
         double bufferUs;
         double refillUs;
         double guardUs;
+        // How far the server may take frames ahead of the read position it last reported: it
+        // takes a whole cycle at a time, so a report is off by up to a cycle, either way.
+        double readCycleUs;
         // The graph cycle to ask of PipeWire, which otherwise takes the refill for one and reads
         // that far ahead, beyond the reach of a rewrite; nullptr for none.
         const char* graphCycle;
     };
     struct Tuning {
-        Buffering pulseAudio{200'000, 100'000, 4'000, nullptr};
-        // Its PulseAudio service reads ahead of the device by more than a cycle: with 14 ms a
-        // rewrite now and then came after the frames were taken, and the clip sounded late.
-        Buffering pipeWire{200'000, 100'000, 30'000, "512/48000"};
+        Buffering pulseAudio{200'000, 100'000, 4'000, 0, nullptr};
+        // Its PulseAudio service hands the rewrite on from a thread that is not real-time.
+        Buffering pipeWire{200'000, 100'000, 8'000, 512 * 1e6 / kOutputRateHz, "512/48000"};
         // Silence after which the stream ends: longer than any pause within a performance.
         double idleStopUs = 3'000'000;
         // Room for a thread that wakes late for a Play and a server that reports unevenly.
@@ -54,6 +57,9 @@ class PulseOutput final : public AudioOutput {
         // The timing reports the timeline follows after a start before any Play is placed:
         // PipeWire's service reports the first one about 10 ms off the rest.
         int anchorReports = 2;
+        // Reports further than this from the timeline count as a departure: a read cycle's worth
+        // of spread is not one.
+        double driftUs = 10'000 + 512 * 1e6 / kOutputRateHz;
     };
 
     // GUI thread. Connects to the server (never starting one); nullptr (and why) when there is
@@ -108,6 +114,8 @@ class PulseOutput final : public AudioOutput {
     void Keep(std::int64_t from);
     // Sends silence for the frames the server asked for: no Play can be placed yet.
     void SendSilence(std::int64_t fresh);
+    // How long until the first frame not yet sent is heard.
+    double AheadOfDeviceUs(const pa_timing_info* timing, double interpolatedUs) const;
     void Send(std::int64_t from, std::int64_t end);
 
     Mixer& mixer_;

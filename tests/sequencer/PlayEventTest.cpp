@@ -2,10 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <memory>
 #include <utility>
-#include <vector>
 
 #include "support/FakeSounds.h"
 #include "support/TestRuntime.h"
@@ -59,47 +56,6 @@ TEST_F(PlayEventTest, WaitEndsAtTheFirstReadingAtOrPastItsLengthAndYieldsOncePer
     }
     ASSERT_EQ(player->played.size(), 2u);
     EXPECT_EQ(player->played[1].clip, player->played[0].clip) << "the same event, the same clip";
-}
-
-TEST_F(PlayEventTest, AStepResumedLateStillStartsTheNextOnItsGridUpToTheAbsorbedLateness) {
-    // The performances run on the job clock: a thread that the machine held up for a moment
-    // must not carry the delay into the next Play and every step after it.
-    const Clock& jobClock = loop.scheduler().JobClock();
-    auto onTime = std::make_shared<testing::RecordingPlayer>(jobClock);
-    testing::FakeStore onTimeStore{onTime};
-    SoundBank onTimeBank{[&onTimeStore] { return &onTimeStore; }};
-    Runtime jobRuntime(jobClock, loop.scheduler(), random, boxes);
-    const Event& beep = EventFor(&SoundBank::beep);
-    const double stepUs = beep.stepUs;
-    const double most = Scheduler::kMostAbsorbedLatenessUs;
-    for (const double lateUs : {0.0, 3'000.0, most, most + 4'000}) {
-        SCOPED_TRACE(lateUs);
-        onTime->played.clear();
-        std::vector<double> starts;
-        loop.scheduler().Start(
-            "steps", Invoke([&]() -> Task<> {
-                for (int i = 0; i < 3; ++i) {
-                    starts.push_back(co_await PlayEvent(jobRuntime, onTimeBank, beep));
-                    co_await jobRuntime.Yield();  // as looped 2 does between steps
-                }
-            }));
-        loop.RunUntilIdle();
-        ASSERT_EQ(onTime->played.size(), 1u);
-        const double first = onTime->played[0].atUs;
-        // The loop comes back late for the first step's end, on time for the second's.
-        loop.RunUntil(first + stepUs - 1);
-        loop.clock().Set(first + stepUs + lateUs);
-        loop.Step();
-        EXPECT_EQ(loop.clock().Microseconds() - jobClock.Microseconds(), 0)
-            << "outside a job the clock reads true";
-        loop.RunToCompletion();
-        const double carried = lateUs - std::min(lateUs, most);
-        ASSERT_EQ(onTime->played.size(), 3u);
-        EXPECT_EQ(onTime->played[1].atUs - first, stepUs + carried);
-        EXPECT_EQ(onTime->played[2].atUs - first, 2 * stepUs + carried);
-        EXPECT_EQ(starts, (std::vector<double>{first, first + stepUs + carried,
-                                               first + 2 * stepUs + carried}));
-    }
 }
 
 }  // namespace

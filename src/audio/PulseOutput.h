@@ -46,10 +46,12 @@ class PulseOutput final : public AudioOutput {
         // that far ahead, beyond the reach of a rewrite; nullptr for none.
         const char* graphCycle;
     };
+    // The graph cycle asked of PipeWire.
+    static constexpr double kPipeWireCycleUs = 512 * 1e6 / kOutputRateHz;
     struct Tuning {
         Buffering pulseAudio{200'000, 100'000, 4'000, 0, nullptr};
         // Its PulseAudio service hands the rewrite on from a thread that is not real-time.
-        Buffering pipeWire{200'000, 100'000, 8'000, 512 * 1e6 / kOutputRateHz, "512/48000"};
+        Buffering pipeWire{200'000, 100'000, 8'000, kPipeWireCycleUs, "512/48000"};
         // Silence after which the stream ends: longer than any pause within a performance.
         double idleStopUs = 3'000'000;
         // Room for a thread that wakes late for a Play and a server that reports unevenly.
@@ -59,7 +61,7 @@ class PulseOutput final : public AudioOutput {
         int anchorReports = 2;
         // Reports further than this from the timeline count as a departure: a read cycle's worth
         // of spread is not one.
-        double driftUs = 10'000 + 512 * 1e6 / kOutputRateHz;
+        double driftUs = 10'000 + kPipeWireCycleUs;
     };
 
     // GUI thread. Connects to the server (never starting one); nullptr (and why) when there is

@@ -41,8 +41,9 @@ class Scheduler {
     using UncaughtHandler = std::function<void(const std::string& job, std::exception_ptr)>;
 
     // A timed job that the loop resumes late by up to this much reads the job clock as if it
-    // had been resumed on time. Less than the outputs' margin, so a Play stamped that far back
-    // still lands on its own frame.
+    // had been resumed on time. Within the sound server output's 8 ms of room, so a Play stamped
+    // that far back still lands on its own frame; an output with less room starts it on the
+    // first frame still open, never later than the true time would have.
     static constexpr double kMostAbsorbedLatenessUs = 5000;
 
     Scheduler(const Clock& clock, SchedulerDriver& driver);

@@ -43,7 +43,6 @@ Scheduler::JobId Scheduler::Start(std::string name, Task<> task) {
 }
 
 void Scheduler::Enqueue(JobId id, Job& job) {
-    job.resumedForDeadline = job.state == State::Timed;
     if (job.state != State::Running) {
         // A job that yields to the loop for a moment keeps its lateness; one that waited on
         // something else, or is new, is on no grid.
@@ -115,10 +114,6 @@ void Scheduler::ResumeJob(JobId id) {
     const JobId outer = current_;
     const double outerLatenessUs = jobClock_.latenessUs;
     current_ = id;
-    if (job.resumedForDeadline) {
-        job.latenessUs =
-            std::clamp(clock_.Microseconds() - job.deadlineUs, 0.0, kMostAbsorbedLatenessUs);
-    }
     jobClock_.latenessUs = job.latenessUs;
     job.state = State::Running;
     job.resumeAt.resume();
@@ -168,7 +163,9 @@ int Scheduler::RunTurn() {
     }
     std::sort(due_.begin(), due_.end());
     for (auto& [deadline, id] : due_) {
-        Enqueue(id, jobs_.at(id));
+        Job& job = jobs_.at(id);
+        Enqueue(id, job);
+        job.latenessUs = std::clamp(now - deadline, 0.0, kMostAbsorbedLatenessUs);
     }
 
     // Only the wakes queued before this turn: a job that yields again waits for the next one.

@@ -92,7 +92,7 @@ class Scheduler {
 
     const Clock& clock() const { return clock_; }
     // The clock for what jobs measure and stamp (GUI thread only). It reads the scheduler's
-    // clock, less how late the running job was last resumed for a deadline, up to
+    // clock, less how late the running job's turn came the last time it was due, up to
     // kMostAbsorbedLatenessUs: a thread that the machine held up for a moment still starts its
     // next step, and stamps its next Play, on the grid its waits set, instead of carrying the
     // delay into every step after it. A job keeps its lateness through yields without a
@@ -118,9 +118,8 @@ class Scheduler {
         std::coroutine_handle<> resumeAt;
         State state = State::Runnable;
         double deadlineUs = 0;
-        bool resumedForDeadline = false;  // queued because its deadline came
-        double latenessUs = 0;            // how late it was last resumed for a deadline
-        std::uint64_t generation = 0;     // bumped at each suspension; stale wakes carry an old one
+        double latenessUs = 0;         // how late its turn came when it was last due
+        std::uint64_t generation = 0;  // bumped at each suspension; stale wakes carry an old one
         bool killRequested = false;
     };
 

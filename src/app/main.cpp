@@ -28,12 +28,9 @@ int main(int argc, char** argv) {
     scheduler.SetUncaughtHandler([&uncaught](const std::string& job, std::exception_ptr error) {
         uncaught.Report(job, error);
     });
-    // The performances measure their steps and stamp their Plays on the job clock, so a
-    // moment's delay in resuming one does not shift every clip after it.
-    lark::Runtime runtime(scheduler.JobClock(), scheduler, random, boxes);
+    lark::Runtime runtime(clock, scheduler, random, boxes);
 
-    std::shared_ptr<lark::SoundSystem> sound =
-        lark::SoundSystem::OpenDefault(scheduler.JobClock(), clock, std::cerr);
+    std::shared_ptr<lark::SoundSystem> sound = lark::SoundSystem::OpenDefault(clock, std::cerr);
     lark::SoundBank sounds([&sound]() -> lark::ResourceFork* { return sound.get(); });
 
     lark::Startup startup(runtime, sounds);

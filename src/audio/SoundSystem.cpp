@@ -27,10 +27,9 @@ std::shared_ptr<SoundSystem> SoundSystem::Open(const Clock& clock, const OutputO
     return system;
 }
 
-std::shared_ptr<SoundSystem> SoundSystem::OpenDefault(const Clock& playClock,
-                                                      const Clock& outputClock, std::ostream& log) {
-    const OutputOpener device =
-        [&clock = outputClock](Mixer& mixer, std::string& whyNot) -> std::unique_ptr<AudioOutput> {
+std::shared_ptr<SoundSystem> SoundSystem::OpenDefault(const Clock& clock, std::ostream& log) {
+    const OutputOpener device = [&clock](Mixer& mixer,
+                                         std::string& whyNot) -> std::unique_ptr<AudioOutput> {
         // The sound server's own client first: cheapest while playing, and nothing at all
         // while silent. PortAudio for machines with plain ALSA or JACK.
         std::string noServer;
@@ -43,7 +42,7 @@ std::shared_ptr<SoundSystem> SoundSystem::OpenDefault(const Clock& playClock,
         }
         return device;
     };
-    return Open(playClock, device, ReadClipResource, log);
+    return Open(clock, device, ReadClipResource, log);
 }
 
 SoundSystem::SoundSystem(const Clock& clock, Reader reader)

@@ -40,9 +40,8 @@ class SoundSystem final : public ResourceFork,
 
     // Opens the sound server's default output, else the default device through PortAudio,
     // else a silent output (one line on `log`), over the compiled-in clips. Plays are stamped
-    // with playClock; the output times its buffers with outputClock, on the same timebase.
-    static std::shared_ptr<SoundSystem> OpenDefault(const Clock& playClock,
-                                                    const Clock& outputClock, std::ostream& log);
+    // with the clock the output times its buffers with.
+    static std::shared_ptr<SoundSystem> OpenDefault(const Clock& clock, std::ostream& log);
     // Over any output and any store: tests pass an offline output and clips of their own.
     static std::shared_ptr<SoundSystem> Open(const Clock& clock, const OutputOpener& output,
                                              Reader reader, std::ostream& log);

@@ -43,11 +43,6 @@ Scheduler::JobId Scheduler::Start(std::string name, Task<> task) {
 }
 
 void Scheduler::Enqueue(JobId id, Job& job) {
-    if (job.state != State::Running) {
-        // A job that yields to the loop for a moment keeps its lateness; one that waited on
-        // something else, or is new, is on no grid.
-        job.latenessUs = 0;
-    }
     job.state = State::Runnable;
     runnable_.push_back(Wake{id, job.generation});
 }
@@ -112,13 +107,10 @@ void Scheduler::Resume(Wake wake) {
 void Scheduler::ResumeJob(JobId id) {
     Job& job = jobs_.at(id);
     const JobId outer = current_;
-    const double outerLatenessUs = jobClock_.latenessUs;
     current_ = id;
-    jobClock_.latenessUs = job.latenessUs;
     job.state = State::Running;
     job.resumeAt.resume();
     current_ = outer;
-    jobClock_.latenessUs = outerLatenessUs;
 
     // The map never moves its nodes, but the job may have been killed meanwhile.
     auto it = jobs_.find(id);
@@ -162,10 +154,8 @@ int Scheduler::RunTurn() {
         }
     }
     std::sort(due_.begin(), due_.end());
-    for (auto& [deadline, id] : due_) {
-        Job& job = jobs_.at(id);
-        Enqueue(id, job);
-        job.latenessUs = std::clamp(now - deadline, 0.0, kMostAbsorbedLatenessUs);
+    for (const auto& due : due_) {
+        Enqueue(due.second, jobs_.at(due.second));
     }
 
     // Only the wakes queued before this turn: a job that yields again waits for the next one.
@@ -184,10 +174,6 @@ int Scheduler::RunTurn() {
     --depth_;
     TellDriver();
     return ran;
-}
-
-double Scheduler::JobClockImpl::Microseconds() const {
-    return clock_.Microseconds() - latenessUs;
 }
 
 void Scheduler::TellDriver() {

@@ -40,12 +40,6 @@ class Scheduler {
     using JobId = std::uint64_t;
     using UncaughtHandler = std::function<void(const std::string& job, std::exception_ptr)>;
 
-    // A timed job that the loop resumes late by up to this much reads the job clock as if it
-    // had been resumed on time. Within the sound server output's 8 ms of room, so a Play stamped
-    // that far back still lands on its own frame; an output with less room starts it on the
-    // first frame still open, never later than the true time would have.
-    static constexpr double kMostAbsorbedLatenessUs = 5000;
-
     Scheduler(const Clock& clock, SchedulerDriver& driver);
     ~Scheduler();
     Scheduler(const Scheduler&) = delete;
@@ -91,26 +85,8 @@ class Scheduler {
     void Resume(Wake wake);
 
     const Clock& clock() const { return clock_; }
-    // The clock for what jobs measure and stamp (GUI thread only). It reads the scheduler's
-    // clock, less how late the running job's turn came the last time it was due, up to
-    // kMostAbsorbedLatenessUs: a thread that the machine held up for a moment still starts its
-    // next step, and stamps its next Play, on the grid its waits set, instead of carrying the
-    // delay into every step after it. A job keeps its lateness through yields without a
-    // deadline and loses it when it waits on anything else. Within one job readings never
-    // decrease; outside any job it reads true.
-    const Clock& JobClock() const { return jobClock_; }
 
   private:
-    class JobClockImpl final : public Clock {
-      public:
-        explicit JobClockImpl(const Clock& clock) : clock_(clock) {}
-        double Microseconds() const override;
-        double latenessUs = 0;  // of the job running now
-
-      private:
-        const Clock& clock_;
-    };
-
     enum class State { Runnable, Timed, Parked, Running };
     struct Job {
         std::string name;
@@ -118,7 +94,6 @@ class Scheduler {
         std::coroutine_handle<> resumeAt;
         State state = State::Runnable;
         double deadlineUs = 0;
-        double latenessUs = 0;         // how late its turn came when it was last due
         std::uint64_t generation = 0;  // bumped at each suspension; stale wakes carry an old one
         bool killRequested = false;
     };
@@ -132,7 +107,6 @@ class Scheduler {
     void TellDriver();
 
     const Clock& clock_;
-    JobClockImpl jobClock_{clock_};
     SchedulerDriver& driver_;
     UncaughtHandler uncaught_;
     std::map<JobId, Job> jobs_;

@@ -11,7 +11,6 @@
 #include "runtime/MessageBox.h"
 #include "runtime/Thread.h"
 #include "runtime/UncaughtErrors.h"
-#include "support/RecordingMessageBoxes.h"
 #include "support/VirtualLoop.h"
 
 namespace lark {
@@ -112,40 +111,6 @@ TEST_F(SchedulerTest, TimedJobsSleepUntilTheirDeadlinesAndThoseDueInOneTurnWakeI
     loop.RunToCompletion();
     EXPECT_EQ(trace, (Events{"a +100", "b +1000", "c +1000", "late +2840000"}));
     EXPECT_LT(loop.turns(), 5) << "a hinted wait must not be resumed on every turn";
-}
-
-TEST_F(SchedulerTest, TheJobClockReadsALateJobAsIfOnTimeUntilItWaitsOnSomethingElse) {
-    // The performances measure their steps and stamp their Plays on it.
-    const Clock& jobClock = scheduler.JobClock();
-    const double due = t0 + 100, most = Scheduler::kMostAbsorbedLatenessUs;
-    std::vector<double> reads;  // the late job's, at each resume
-    double otherRead = 0;
-    testing::RecordingMessageBoxes boxes;  // each dismissed as it opens
-    scheduler.Start("late", Invoke([&]() -> Task<> {
-                        co_await scheduler.Yield(due);
-                        reads.push_back(jobClock.Microseconds());
-                        co_await scheduler.Yield();  // a pass of the loop keeps the lateness
-                        reads.push_back(jobClock.Microseconds());
-                        co_await MsgBoxAwaiter(scheduler, boxes, "on no grid after this");
-                        reads.push_back(jobClock.Microseconds());
-                        co_await scheduler.Yield(due + 2000);
-                        reads.push_back(jobClock.Microseconds());
-                    }));
-    loop.RunUntil(due - 50);
-    loop.clock().Set(due + 1000);  // the loop comes back a millisecond late
-    // Queued before the late job joins the turn, so it runs first: it was not late.
-    scheduler.Start("other", Invoke([&]() -> Task<> {
-                        otherRead = jobClock.Microseconds();
-                        co_return;
-                    }));
-    EXPECT_EQ(scheduler.RunTurn(), 2) << "one turn for both";
-    EXPECT_EQ(otherRead, due + 1000);
-    EXPECT_EQ(jobClock.Microseconds(), due + 1000) << "outside a job the clock reads true";
-    loop.clock().Advance(10);
-    loop.RunUntilIdle();
-    loop.clock().Set(due + 2000 + most + 3000);  // later than it absorbs: the rest carries
-    loop.Step();
-    EXPECT_EQ(reads, (std::vector<double>{due, due + 10, due + 1010, due + 2000 + 3000}));
 }
 
 TEST_F(SchedulerTest, AnExceptionEndsOnlyItsJobAndIsReportedUnlessAwaited) {

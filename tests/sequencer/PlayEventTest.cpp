@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <utility>
+#include <vector>
 
+#include "sequencer/Modes.h"
 #include "support/FakeSounds.h"
 #include "support/TestRuntime.h"
 
@@ -56,6 +59,97 @@ TEST_F(PlayEventTest, WaitEndsAtTheFirstReadingAtOrPastItsLengthAndYieldsOncePer
     }
     ASSERT_EQ(player->played.size(), 2u);
     EXPECT_EQ(player->played[1].clip, player->played[0].clip) << "the same event, the same clip";
+}
+
+// Every reading any reader takes, in the order taken.
+class LoggingClock final : public Clock {
+  public:
+    explicit LoggingClock(const Clock& clock) : clock_(clock) {}
+    double Microseconds() const override { return readings.emplace_back(clock_.Microseconds()); }
+    mutable std::vector<double> readings;
+
+  private:
+    const Clock& clock_;
+};
+
+// A stage that is never stopped, and notes when a performance ends.
+class OpenStage final : public Stage {
+  public:
+    explicit OpenStage(const Clock& clock) : clock_(clock) {}
+    void SetButtonEnabled(Button, bool) override {}
+    bool StopEnabled() override { return true; }
+    void HideBusyIndicator() override { endedAtUs = clock_.Microseconds(); }
+    double endedAtUs = -1;
+
+  private:
+    const Clock& clock_;
+};
+
+// The machine holds the loop up now and then: a step that ends late shifts everything after it,
+// and no step is shortened to catch up.
+class LateResumeTest : public ::testing::Test, protected testing::TestRuntime {
+  protected:
+    LoggingClock clock{loop.clock()};
+    Runtime late{clock, loop.scheduler(), random, boxes};
+    std::shared_ptr<testing::RecordingPlayer> player =
+        std::make_shared<testing::RecordingPlayer>(clock);
+    testing::FakeStore store{player};
+    SoundBank bank{[this] { return &store; }};
+    OpenStage stage{clock};
+    const double t0 = loop.Now();
+
+    std::vector<double> PlaysSinceFirst() const {
+        std::vector<double> at;
+        for (const auto& played : player->played) {
+            at.push_back(played.atUs - player->played.front().atUs);
+        }
+        return at;
+    }
+};
+
+TEST_F(LateResumeTest, ALateStepEndShiftsEveryPlayAfterIt) {
+    random.Append({1, 11, 7, 1});  // thats, for2, silence, thats
+    loop.ResumeLate({4000, 5000});
+    loop.scheduler().Start("looped 2", LoopedTwo(late, bank, stage));
+    loop.RunUntil(t0 + 3'249'000);
+    EXPECT_EQ(PlaysSinceFirst(), (std::vector<double>{0, 214'000, 409'000, 3'249'000}));
+}
+
+TEST_F(LateResumeTest, EveryHoldCountsFromItsOwnStartAndReadingsNeverGoBack) {
+    random.Append(std::vector<std::int32_t>(12, 0));  // sentence order
+    loop.ResumeLate({}, 1000);
+    loop.scheduler().Start("one shot", OneShot(late, bank, stage));
+    while (loop.Step()) {
+        clock.Microseconds();  // a reader outside any job, between turns
+    }
+    const std::vector<double> at = PlaysSinceFirst();
+    ASSERT_EQ(at.size(), 13u);
+    EXPECT_EQ(at[7] - at[6], 2'841'000) << "silence holds its whole step, and is late by 1 ms";
+    EXPECT_EQ(stage.endedAtUs - player->played.front().atUs, 8'860'000 + 2'000'000 + 14 * 1000);
+    EXPECT_TRUE(std::is_sorted(clock.readings.begin(), clock.readings.end()));
+}
+
+TEST_F(LateResumeTest, AHoldFromAStepStartEndsAtOnceOrOnItsOwnDeadline) {
+    loop.ResumeLate({3000, 3000, 0});
+    double mankindEndUs = -1, gapAfterMankindUs = -1, beepStartUs = -1, gapAfterBeepUs = -1;
+    int turnsInGap = -1;
+    loop.scheduler().Start(
+        "gaps", Invoke([&]() -> Task<> {
+            const double mankind = co_await PlayEvent(late, bank, EventFor(&SoundBank::mankind));
+            mankindEndUs = clock.Microseconds();
+            const int turns = loop.turns();
+            co_await WaitSince(late, mankind, 1'000'000);
+            turnsInGap = loop.turns() - turns;
+            gapAfterMankindUs = clock.Microseconds();
+            beepStartUs = co_await PlayEvent(late, bank, EventFor(&SoundBank::beep));
+            co_await WaitSince(late, beepStartUs, 1'000'000);
+            gapAfterBeepUs = clock.Microseconds();
+        }));
+    loop.RunToCompletion();
+    EXPECT_EQ(turnsInGap, 0) << "1.26 s already held: no yield";
+    EXPECT_EQ(gapAfterMankindUs, mankindEndUs);
+    EXPECT_EQ(beepStartUs, mankindEndUs);
+    EXPECT_EQ(gapAfterBeepUs - beepStartUs, 1'000'000) << "not shifted by the beep step's 3 ms";
 }
 
 }  // namespace

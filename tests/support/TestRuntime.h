@@ -13,8 +13,7 @@ struct TestRuntime {
     VirtualLoop loop;
     RecordingMessageBoxes boxes;
     ScriptedRandomSource random;
-    // On the job clock, as the app wires it: true time unless a test resumes a job late.
-    Runtime runtime{loop.scheduler().JobClock(), loop.scheduler(), random, boxes};
+    Runtime runtime{loop.clock(), loop.scheduler(), random, boxes};
 };
 
 }  // namespace lark::testing

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <deque>
 #include <stdexcept>
 
 #include "runtime/Clock.h"
@@ -21,10 +22,18 @@ class VirtualClock final : public Clock {
 };
 
 // Drives a scheduler in virtual time: runnable jobs run turn after turn, and when none is
-// runnable the clock jumps straight to the earliest deadline a job waits for.
+// runnable the clock jumps straight to the earliest deadline a job waits for, or past it when
+// the test says the machine holds the loop up.
 class VirtualLoop final : public SchedulerDriver {
   public:
     VirtualLoop() : scheduler_(clock_, *this) {}
+
+    // The next timed resumes come this much after their deadlines, one value each; after them,
+    // every timed resume comes `thereafterUs` late.
+    void ResumeLate(std::deque<double> latenessUs, double thereafterUs = 0) {
+        lateness_ = std::move(latenessUs);
+        thereafterUs_ = thereafterUs;
+    }
 
     VirtualClock& clock() { return clock_; }
     Scheduler& scheduler() { return scheduler_; }
@@ -61,7 +70,7 @@ class VirtualLoop final : public SchedulerDriver {
             return false;
         }
         if (!wantsTurn_ && deadline_ > Now()) {
-            clock_.Set(deadline_);
+            clock_.Set(deadline_ + NextLatenessUs());
         }
         Turn();
         return true;
@@ -78,6 +87,14 @@ class VirtualLoop final : public SchedulerDriver {
     }
 
   private:
+    double NextLatenessUs() {
+        if (lateness_.empty()) {
+            return thereafterUs_;
+        }
+        const double us = lateness_.front();
+        lateness_.pop_front();
+        return us;
+    }
     void Turn() {
         // A job that never waits on time would loop forever.
         if (++turns_ > 50'000'000) {
@@ -91,6 +108,8 @@ class VirtualLoop final : public SchedulerDriver {
     bool wantsTurn_ = false;
     double deadline_ = -1;
     int turns_ = 0;
+    std::deque<double> lateness_;
+    double thereafterUs_ = 0;
 };
 
 }  // namespace lark::testing

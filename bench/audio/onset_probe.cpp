@@ -89,7 +89,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "latency_us %.1f reanchors %llu late %llu cpu_percent %.2f switches_per_s %.0f\n",
                  latencyUs, static_cast<unsigned long long>(reanchors),
-                 static_cast<unsigned long long>(mixer.LateStarts()),
+                 static_cast<unsigned long long>(mixer.Counts().late),
                  (after.cpuUs - before.cpuUs) / 1e4 / seconds,
                  static_cast<double>(after.switches - before.switches) / seconds);
     return 0;

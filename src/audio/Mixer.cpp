@@ -1,24 +1,72 @@
 #include "audio/Mixer.h"
 
 #include <algorithm>
+#include <cassert>
 
 namespace lark {
 
-void Mixer::Render(float* out, std::size_t frames, std::int64_t firstFrame, const FrameMap& map) {
-    Mix(out, firstFrame, frames, firstFrame, firstFrame, map);
-    for (std::size_t i = 0; i < frames; ++i) {
-        out[i] = std::clamp(out[i], -1.0f, 1.0f);
+bool Mixer::OldestWaiting(double& atUs) const {
+    PlayCommand command;
+    if (!queue_.Peek(command)) {
+        return false;
+    }
+    atUs = command.atUs;
+    return true;
+}
+
+void Mixer::Place(std::int64_t earliest, const FrameMap& map) {
+    PlayCommand command;
+    while (queue_.Pop(command)) {
+        if (command.clip && !command.clip->samples.empty()) {
+            PlaceOne(command, earliest, map);
+        }
     }
 }
 
-std::int64_t Mixer::Mix(float* sum, std::int64_t sumFirst, std::size_t frames,
-                        std::int64_t renderFrom, std::int64_t earliest, const FrameMap& map) {
-    const std::int64_t endFrame = sumFirst + static_cast<std::int64_t>(frames);
-    earliest = std::clamp(earliest, sumFirst, endFrame);
-    PlayCommand command;
-    while (queue_.Pop(command)) {
-        StartVoice(command, earliest, map);
+std::int64_t Mixer::PlaceOne(const PlayCommand& command, std::int64_t earliest,
+                             const FrameMap& map) {
+    const std::int64_t grid = map.FrameAt(command.atUs);
+    std::int64_t frame = std::max(grid, earliest);
+    if (placedBefore_) {
+        // How far after its own grid frame the voice before was placed, on today's grid (a
+        // re-anchor moves the grid under it), and the gap between their stamps.
+        const std::int64_t before = map.FrameAt(lastStampUs_);
+        const std::int64_t shift = std::max<std::int64_t>(0, lastStartFrame_ - before);
+        const std::int64_t gap = grid - before;
+        if (grid < earliest) {
+            // Its frame has passed: as far from the voice before as their stamps are, as far as
+            // the stall allows.
+            frame = std::max(earliest, grid + shift);
+        } else {
+            // Back onto the grid, never out of order, closing at most half the gap at a time:
+            // what a stall shifted comes back within a few steps.
+            frame = grid + shift - std::min(shift, gap / 2);
+        }
     }
+    if (frame != grid) {
+        Count(late_);
+    }
+    placedBefore_ = true;
+    lastStartFrame_ = frame;
+    lastStampUs_ = command.atUs;
+
+    Voice& v = FreeOrOldestVoice();
+    v.state = VoiceState::Waiting;
+    v.data = command.clip->samples.data();
+    v.length = command.clip->samples.size();
+    v.position = 0;
+    v.startFrame = frame;
+    v.order = nextOrder_++;
+    v.gain = command.gain;
+    Count(placed_);
+    return frame;
+}
+
+std::int64_t Mixer::Mix(float* sum, std::int64_t sumFirst, std::size_t frames,
+                        std::int64_t renderFrom) {
+    const std::int64_t endFrame = sumFirst + static_cast<std::int64_t>(frames);
+    assert(renderFrom >= sumFirst && renderFrom <= endFrame);
+    renderFrom = std::clamp(renderFrom, sumFirst, endFrame);
     std::fill(sum + (renderFrom - sumFirst), sum + frames, 0.0f);
     std::int64_t changed = renderFrom;
     int sounding = 0;
@@ -26,8 +74,21 @@ std::int64_t Mixer::Mix(float* sum, std::int64_t sumFirst, std::size_t frames,
         if (v.state == VoiceState::Free) {
             continue;
         }
-        // A voice carries on from where it stopped; one started just now, from its own frame.
-        const std::int64_t from = v.startFrame + static_cast<std::int64_t>(v.position);
+        // A voice that has sounded carries on where the last mix stopped; one placed since,
+        // from its own frame, which may lie in the kept part. Neither ever reaches before sum:
+        // the output mixes every frame it sends, so no voice falls behind it.
+        std::int64_t from = v.startFrame + static_cast<std::int64_t>(v.position);
+        const std::int64_t floor = v.position > 0 ? renderFrom : sumFirst;
+        assert(from >= floor);
+        if (from < floor) {
+            v.position += static_cast<std::size_t>(floor - from);
+            from = floor;
+        }
+        if (v.position >= v.length) {
+            v.state = VoiceState::Free;
+            Count(finished_);
+            continue;
+        }
         if (from >= endFrame) {
             ++sounding;  // waiting for a later buffer
             continue;
@@ -43,6 +104,7 @@ std::int64_t Mixer::Mix(float* sum, std::int64_t sumFirst, std::size_t frames,
         v.position += n;
         if (v.position >= v.length) {
             v.state = VoiceState::Free;
+            Count(finished_);
         } else {
             ++sounding;
         }
@@ -51,33 +113,44 @@ std::int64_t Mixer::Mix(float* sum, std::int64_t sumFirst, std::size_t frames,
     return changed;
 }
 
-void Mixer::Reset() {
-    PlayCommand command;
-    while (queue_.Pop(command)) {
+void Mixer::Render(float* out, std::size_t frames, std::int64_t firstFrame, const FrameMap& map) {
+    Place(firstFrame, map);
+    Mix(out, firstFrame, frames, firstFrame);
+    for (std::size_t i = 0; i < frames; ++i) {
+        out[i] = std::clamp(out[i], -1.0f, 1.0f);
     }
+}
+
+void Mixer::Restart() {
+    std::uint64_t dropped = 0;
     for (Voice& v : voices_) {
+        dropped += v.state != VoiceState::Free;
         v.state = VoiceState::Free;
     }
+    Count(discarded_, dropped);
+    placedBefore_ = false;
     sounding_.store(0, std::memory_order_relaxed);
 }
 
-void Mixer::StartVoice(const PlayCommand& command, std::int64_t firstFrame, const FrameMap& map) {
-    if (!command.clip || command.clip->samples.empty()) {
-        return;
+void Mixer::Reset() {
+    std::uint64_t dropped = 0;
+    PlayCommand command;
+    while (queue_.Pop(command)) {
+        ++dropped;
     }
-    std::int64_t frame = map.FrameAt(command.atUs);
-    if (frame < firstFrame) {
-        frame = firstFrame;
-        late_.fetch_add(1, std::memory_order_relaxed);
+    for (Voice& v : voices_) {
+        dropped += v.state != VoiceState::Free;
+        v.state = VoiceState::Free;
     }
-    Voice& v = FreeOrOldestVoice();
-    v.state = VoiceState::Waiting;
-    v.data = command.clip->samples.data();
-    v.length = command.clip->samples.size();
-    v.position = 0;
-    v.startFrame = frame;
-    v.order = nextOrder_++;
-    v.gain = command.gain;
+    Count(discarded_, dropped);
+    placedBefore_ = false;
+    sounding_.store(0, std::memory_order_relaxed);
+}
+
+MixerCounts Mixer::Counts() const {
+    return {placed_.load(std::memory_order_relaxed), late_.load(std::memory_order_relaxed),
+            finished_.load(std::memory_order_relaxed), stolen_.load(std::memory_order_relaxed),
+            discarded_.load(std::memory_order_relaxed)};
 }
 
 Mixer::Voice& Mixer::FreeOrOldestVoice() {
@@ -91,7 +164,7 @@ Mixer::Voice& Mixer::FreeOrOldestVoice() {
             oldest = &v;
         }
     }
-    stolen_.fetch_add(1, std::memory_order_relaxed);
+    Count(stolen_);
     return *oldest;
 }
 

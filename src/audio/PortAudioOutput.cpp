@@ -53,9 +53,9 @@ int Callback(const void* /*input*/, void* output, unsigned long frames,
     if (!(aheadUs >= 0 && aheadUs < 1e6)) {
         aheadUs = 0;  // a host API that reports no times
     }
-    const bool goOn = static_cast<PortAudioOutput*>(user)->Fill(
+    const bool ends = static_cast<PortAudioOutput*>(user)->FillEndsStream(
         static_cast<float*>(output), frames, aheadUs, (flags & paOutputUnderflow) != 0);
-    return goOn ? paContinue : paComplete;
+    return ends ? paComplete : paContinue;
 }
 
 }  // namespace
@@ -127,7 +127,7 @@ bool PortAudioOutput::Start(std::string& whyNot) {
 }
 
 void PortAudioOutput::Wake() {
-    if (!idleStop_.Wake() || !stream_) {
+    if (!idleStop_.WakeNeedsStart() || !stream_) {
         return;
     }
     QuietStderr quiet;
@@ -156,7 +156,8 @@ PortAudioOutput::~PortAudioOutput() {
     Pa_Terminate();
 }
 
-bool PortAudioOutput::Fill(float* out, unsigned long frames, double dacAheadUs, bool underflow) {
+bool PortAudioOutput::FillEndsStream(float* out, unsigned long frames, double dacAheadUs,
+                                     bool underflow) {
     const FrameMap map =
         timeline_.Update(clock_.Microseconds(), dacAheadUs, framesDone_, frames, underflow);
     latencyUs_.store(timeline_.LatencyUs(), std::memory_order_relaxed);
@@ -164,7 +165,7 @@ bool PortAudioOutput::Fill(float* out, unsigned long frames, double dacAheadUs, 
     if (channels_ == 1) {
         mixer_.Render(out, frames, framesDone_, map);
         framesDone_ += static_cast<std::int64_t>(frames);
-        return GoOn(frames);
+        return EndsAfter(frames);
     }
     // Stereo device: the same mono mix on both sides, a scratch buffer's worth at a time.
     for (unsigned long done = 0; done < frames;) {
@@ -178,15 +179,15 @@ bool PortAudioOutput::Fill(float* out, unsigned long frames, double dacAheadUs, 
         framesDone_ += static_cast<std::int64_t>(n);
         done += n;
     }
-    return GoOn(frames);
+    return EndsAfter(frames);
 }
 
-bool PortAudioOutput::GoOn(unsigned long frames) {
-    if (!idleStop_.Rendered(static_cast<std::int64_t>(frames), mixer_.SoundingVoices() > 0)) {
-        return false;
+bool PortAudioOutput::EndsAfter(unsigned long frames) {
+    if (idleStop_.EndsNow(static_cast<std::int64_t>(frames), mixer_.SoundingVoices() > 0)) {
+        return true;
     }
     // The first run, from opening, only learns the latency: it ends then, unless Plays came.
-    return !timeline_.Calibrated() || idleStop_.EndIfNeverWoken();
+    return timeline_.Calibrated() && idleStop_.EndsNowIfNeverWoken();
 }
 
 }  // namespace lark

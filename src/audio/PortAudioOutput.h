@@ -42,12 +42,9 @@ class PortAudioOutput final : public AudioOutput {
     // How many times the stream has started: at opening, then at each Wake after it ended.
     std::uint64_t Runs() const { return runs_; }
 
-    // Audio thread only; public for the C callback. False once the stream has been silent for
-    // kIdleStopUs with no Wake since: the callback then ends it.
-    bool Fill(float* out, unsigned long frames, double dacAheadUs, bool underflow);
-
-    // Silence after which the stream ends: longer than any pause within a performance.
-    static constexpr double kIdleStopUs = 3'000'000;
+    // [audio] Public for the C callback. Renders the buffer; true when the stream must end
+    // after it (silent for the idle time with no Wake since).
+    bool FillEndsStream(float* out, unsigned long frames, double dacAheadUs, bool underflow);
 
   private:
     struct Key {
@@ -60,8 +57,8 @@ class PortAudioOutput final : public AudioOutput {
 
   private:
     bool Start(std::string& whyNot);
-    // Audio thread, after a buffer: false once the stream should end.
-    bool GoOn(unsigned long frames);
+    // [audio] After a buffer: true when the stream must end now.
+    bool EndsAfter(unsigned long frames);
 
     static constexpr std::size_t kScratchFrames = 1024;
 
@@ -69,8 +66,8 @@ class PortAudioOutput final : public AudioOutput {
     const Clock& clock_;
     void* stream_ = nullptr;
     int channels_ = 1;
-    std::uint64_t runs_ = 0;  // GUI thread
-    IdleStop idleStop_{kIdleStopUs};
+    std::uint64_t runs_ = 0;   // GUI thread
+    IdleStop idleStop_{true};  // the first run measures the latency
 
     // Audio thread state.
     OutputTimeline timeline_;

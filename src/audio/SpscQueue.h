@@ -40,6 +40,16 @@ class SpscQueue {
         return true;
     }
 
+    // Consumer thread only. The item Pop would take next, left in the queue; false when empty.
+    bool Peek(T& item) const {
+        const std::size_t head = head_.load(std::memory_order_relaxed);
+        if (head == tail_.load(std::memory_order_acquire)) {
+            return false;
+        }
+        item = items_[head];
+        return true;
+    }
+
     // Either thread; only a snapshot, stale as soon as it is read.
     bool Empty() const {
         return head_.load(std::memory_order_acquire) == tail_.load(std::memory_order_acquire);

@@ -75,7 +75,7 @@ TEST_F(MixerTest, FullPoolStealsTheVoiceThatStartedFirst) {
     ASSERT_EQ(mixer.SoundingVoices(), static_cast<int>(Mixer::kVoices));
     Play(newcomer, 40);
     EXPECT_EQ(Render(10), Samples(10, 0.5f)) << "the ramp is gone, the newcomer sounds";
-    EXPECT_EQ(mixer.StolenVoices(), 1u);
+    EXPECT_EQ(mixer.Counts().stolen, 1u);
 }
 
 TEST_F(MixerTest, LateCommandStartsWholeAtTheNextBuffer) {
@@ -84,7 +84,7 @@ TEST_F(MixerTest, LateCommandStartsWholeAtTheNextBuffer) {
     Play(clip, 10);  // frame 10 has gone out already
     EXPECT_EQ(Render(6), (Samples{clip.samples[0], clip.samples[1], clip.samples[2],
                                   clip.samples[3], 0.0f, 0.0f}));
-    EXPECT_EQ(mixer.LateStarts(), 1u);
+    EXPECT_EQ(mixer.Counts().late, 1u);
 }
 
 // An output that sent frames ahead adds a Play into them, as long as it may still change them.
@@ -93,17 +93,19 @@ TEST_F(MixerTest, APlayIntoFramesSentAheadLandsOnItsFrameOrAtTheFirstThatMayStil
     const FrameMap map{0, 0, 48000};
     Samples sum(64, -7.0f);
     Play(held, 0);
-    EXPECT_EQ(mixer.Mix(sum.data(), 0, 48, 0, 0, map), 0);
-    Play(late, 20);
+    mixer.Place(0, map);
+    EXPECT_EQ(mixer.Mix(sum.data(), 0, 48, 0), 0);
     Play(late, 2);  // frames before 10 have gone to the device: it starts at 10, late
-    EXPECT_EQ(mixer.Mix(sum.data(), 0, 64, 48, 10, map), 10) << "the first frame that changed";
+    Play(late, 20);
+    mixer.Place(10, map);
+    EXPECT_EQ(mixer.Mix(sum.data(), 0, 64, 48), 10) << "the first frame that changed";
     for (std::size_t f = 0; f < sum.size(); ++f) {
         float expected = f < 40 ? held.samples[f] : 0.0f;
         expected += f >= 10 && f < 18 ? late.samples[f - 10] : 0.0f;
         expected += f >= 20 && f < 28 ? late.samples[f - 20] : 0.0f;
         ASSERT_EQ(sum[f], expected) << "frame " << f;
     }
-    EXPECT_EQ(mixer.LateStarts(), 1u);
+    EXPECT_EQ(mixer.Counts().late, 1u);
 }
 
 TEST_F(MixerTest, ResetSilencesWhatSoundsAndForgetsWhatWasSent) {

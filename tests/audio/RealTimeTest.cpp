@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <new>
 #include <sstream>
@@ -14,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "SimulatedServer.h"
 #include "audio/OutputTimeline.h"
 #include "audio/SoundSystem.h"
 #include "runtime/Clock.h"
@@ -154,11 +156,40 @@ TEST(RealTimeTest, PlaysFromOneThreadAreHeardOnARenderThreadThatNeverAllocates) 
     renderer.join();
 
     const std::uint64_t sentPlays = kBursts * kBurst;
-    const std::uint64_t lost = engine.Dropped() + engine.mixer().StolenVoices();
+    const std::uint64_t lost = engine.Dropped() + engine.mixer().Counts().stolen;
     EXPECT_EQ(heard, static_cast<double>(sentPlays - lost) * kLevel)
         << "a play not lost went unheard";
     EXPECT_LT(lost, sentPlays / 2);
     EXPECT_EQ(allocations, 0u) << "the render thread allocated or freed";
+}
+
+// The sound server's thread runs the engine through stalls, underruns and a lost server, and
+// the engine never allocates or frees there.
+TEST(RealTimeTest, TheStreamEngineNeverAllocatesWhateverTheServerDoes) {
+    testing::SimulatedServer server(testing::ServerModel{});
+    std::uint64_t allocations = 0, calls = 0;
+    server.aroundEngine = [&](const std::function<void()>& call) {
+        Tripwire tripwire;
+        call();
+        allocations += tripwire.Count();
+        ++calls;
+    };
+    server.RunFor(100'000);
+    for (int i = 0; i < 30; ++i) {
+        if (i == 5) {
+            server.Stall(1'000'000);
+        } else if (i == 12) {
+            server.Starve(400'000);
+        } else if (i == 20) {
+            server.Lose();
+        }
+        server.Play(24'000);
+        server.RunFor(200'000);
+    }
+    server.RunFor(5'000'000);  // on until the stream ends idle
+    EXPECT_EQ(server.engine().CurrentState(), StreamEngine::State::Closed);
+    EXPECT_GT(calls, 100u);
+    EXPECT_EQ(allocations, 0u);
 }
 
 }  // namespace

@@ -44,6 +44,8 @@ std::unique_ptr<PulseOutput> PulseOutput::Open(Mixer& mixer, const Clock& clock,
         whyNot = "cannot start the sound server client's thread";
         return nullptr;
     }
+
+    pa_threaded_mainloop_lock(self.loop_);  // also while asking the loop for its one-off run
     // Where the system allows it, so a busy machine does not starve the output; elsewhere this
     // changes nothing.
     pa_threaded_mainloop_once_unlocked(
@@ -54,8 +56,6 @@ std::unique_ptr<PulseOutput> PulseOutput::Open(Mixer& mixer, const Clock& clock,
             pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
         },
         nullptr);
-
-    pa_threaded_mainloop_lock(self.loop_);
     pa_mainloop_api* api = pa_threaded_mainloop_get_api(self.loop_);
     self.wakeEvent_ = api->io_new(
         api, self.wakeFd_, PA_IO_EVENT_INPUT,

@@ -116,8 +116,8 @@ void StreamEngine::Observe(const ServerReport& report, double nowUs) {
         const std::int64_t step = report.readFrame - lastReadFrame_;
         if (step > 0) {
             leastReadStep_ = leastReadStep_ == 0 ? step : std::min(leastReadStep_, step);
-            budget_.cycleUs = std::max(buffering_.leastCycleUs,
-                                       static_cast<double>(leastReadStep_) * kFrameUs);
+            budget_.cycleUs =
+                std::max(buffering_.leastCycleUs, static_cast<double>(leastReadStep_) * kFrameUs);
         }
         lastReadFrame_ = report.readFrame;
     }
@@ -248,8 +248,7 @@ StreamEngine::Write StreamEngine::Requested(std::int64_t frames, const ServerRep
         sum_.data(), sentFirst_, static_cast<std::size_t>(end - sentFirst_), framesDone_);
     const Write write = Prepare(changed, end);
     framesDone_ = end;
-    if (idleStop_.EndsNow(fresh, mixer_.SoundingVoices() > 0) &&
-        CurrentState() != State::Ending) {
+    if (idleStop_.EndsNow(fresh, mixer_.SoundingVoices() > 0) && CurrentState() != State::Ending) {
         Move(Event::Idle);
         control_.Ask(kClose);
     }

@@ -21,10 +21,11 @@ namespace lark::testing {
 // frames it has taken is dropped there, as the real servers do. What it takes goes, in order, to
 // the `Heard` recording, as a recorder on its sink's monitor would get it.
 struct ServerModel {
-    double deviceUs = 5'000;           // from taking a frame to its being heard
-    std::int64_t cycleFrames = 48;     // taken at a time
-    double transitUs = 500;            // a write reaches the server this much later
-    std::int64_t bufferFrames = 9600;  // what the server keeps queued, and waits for after running dry
+    double deviceUs = 5'000;        // from taking a frame to its being heard
+    std::int64_t cycleFrames = 48;  // taken at a time
+    double transitUs = 500;         // a write reaches the server this much later
+    std::int64_t bufferFrames =
+        9600;  // what the server keeps queued, and waits for after running dry
     std::int64_t refillFrames = 4800;  // asked for at a time
     double openUs = 2'000;             // from asking for a stream to the server's first request
     bool catchUp = false;  // after a stall it takes at once what it missed, as a null sink does
@@ -172,8 +173,8 @@ class SimulatedServer final : public StreamEngine::Control {
             return;
         }
         const std::int64_t from = sent_ + w.seekFrames;
-        queued_.push_back({nowUs_ + model_.transitUs, from,
-                           std::vector<float>(w.samples, w.samples + w.frames)});
+        queued_.push_back(
+            {nowUs_ + model_.transitUs, from, std::vector<float>(w.samples, w.samples + w.frames)});
         sent_ = from + static_cast<std::int64_t>(w.frames);
     }
 

@@ -15,7 +15,7 @@ using testing::ServerModel;
 using testing::SimulatedServer;
 
 // One shot's step lengths in the sentence's order, in microseconds.
-const std::vector<double> kSteps = {210'000, 580'000, 440'000,   420'000, 210'000,
+const std::vector<double> kSteps = {210'000, 580'000,   440'000,   420'000, 210'000,
                                     600'000, 2'840'000, 1'100'000, 410'000, 330'000,
                                     190'000, 1'260'000, 270'000};
 constexpr double kFrameUs = 1e6 / kOutputRateHz;
@@ -80,9 +80,9 @@ TEST_P(StreamEngineOnsetTest, EveryPlayIsHeardOneLatencyAfterItsStamp) {
     ExpectEachHeardWholeInOrder(server);
     const double latencyUs = server.Find(0).heardUs - server.Clips()[0].stampUs;
     // As the engine meant it: a server that reports no device latency is off by its cycle.
-    EXPECT_NEAR(latencyUs, server.engine().RunLatencyUs(),
-                GetParam().model.reportsDevice ? kFrameUs
-                                               : GetParam().model.cycleFrames * kFrameUs);
+    EXPECT_NEAR(
+        latencyUs, server.engine().RunLatencyUs(),
+        GetParam().model.reportsDevice ? kFrameUs : GetParam().model.cycleFrames * kFrameUs);
     for (std::size_t i = 0; i < server.Clips().size(); ++i) {
         EXPECT_NEAR(server.Find(i).heardUs - server.Clips()[i].stampUs, latencyUs, kFrameUs)
             << "Play " << i;
@@ -116,8 +116,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(Sink{"Pulse5ms", PulseSink(5'000), {}},
                       // A network sink: it takes large chunks and reports a latency that swings
                       // by one as it does.
-                      Sink{"Tunnel300ms", ServerModel{.deviceUs = 300'000, .cycleFrames = 3600},
-                           {}},
+                      Sink{
+                          "Tunnel300ms", ServerModel{.deviceUs = 300'000, .cycleFrames = 3600}, {}},
                       Sink{"Pulse50ms", PulseSink(50'000), {}},
                       Sink{"Pulse300ms", PulseSink(300'000), {}},
                       Sink{"Pulse500ms", PulseSink(500'000), {}},
@@ -193,8 +193,8 @@ TEST_P(StreamEngineStallTest, NothingIsLostAndThePerformanceComesBackOnItsGrid) 
     SimulatedServer server(model);
     const auto stallSteps = static_cast<std::size_t>(GetParam().forUs / gapUs);
     const std::size_t backBy = 10 + 3 * stallSteps + 6;
-    PerformAround(server, [&] { server.Stall(GetParam().forUs); },
-                  static_cast<int>(backBy + 4));
+    PerformAround(
+        server, [&] { server.Stall(GetParam().forUs); }, static_cast<int>(backBy + 4));
     ExpectRecovered(server, backBy);
 }
 
@@ -240,8 +240,8 @@ TEST_F(StreamEngineTroubleTest, APlayInEveryStateIsHeard) {
     using State = StreamEngine::State;
     std::vector<State> seen;
     server.RunFor(100'000);
-    for (const State wanted : {State::Closed, State::Opening, State::Prebuffering,
-                               State::Settling, State::Playing}) {
+    for (const State wanted :
+         {State::Closed, State::Opening, State::Prebuffering, State::Settling, State::Playing}) {
         for (int tick = 0; server.engine().CurrentState() != wanted && tick < 4000; ++tick) {
             server.RunFor(250);
         }

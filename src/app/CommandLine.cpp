@@ -1,7 +1,6 @@
 #include "app/CommandLine.h"
 
 #include <charconv>
-#include <cmath>
 #include <set>
 #include <vector>
 

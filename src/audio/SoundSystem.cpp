@@ -88,6 +88,7 @@ std::shared_ptr<Sound> SoundSystem::GetSound(int number) {
     if (!clip) {
         return nullptr;
     }
+    numbers_[clip.get()] = number;
     return std::make_shared<Sound>(std::move(clip), weak_from_this());
 }
 
@@ -106,10 +107,17 @@ void SoundSystem::Start(std::shared_ptr<const ClipData> clip, int volume) {
                                     " Hz cannot play on the " + std::to_string(kOutputRateHz) +
                                     " Hz output");
     }
-    if (!clip || Silent()) {
+    if (!clip || (Silent() && !observer_)) {
         return;
     }
     const double nowUs = clock_.Microseconds();
+    if (observer_) {
+        const auto known = numbers_.find(clip.get());
+        observer_({known == numbers_.end() ? 0 : known->second, nowUs, clip->samples.size()});
+    }
+    if (Silent()) {
+        return;
+    }
     if (std::find(kept_.begin(), kept_.end(), clip) == kept_.end()) {
         kept_.push_back(clip);
     }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "audio/AudioOutput.h"
@@ -34,6 +35,15 @@ class SoundSystem final : public ResourceFork,
   public:
     // The bytes of the resource under a number, or nothing when there is none.
     using Reader = std::function<std::optional<std::vector<std::byte>>(int number)>;
+    // One Play as it was made: the clip's resource number (0 for a clip the store did not hand
+    // out), the clock reading stamped on it, and how long the clip sounds.
+    struct StampedPlay {
+        int number = 0;
+        double atUs = 0;
+        std::size_t lengthInFrames = 0;
+    };
+    // Told of every Play, silent or not, inside the step that the Play begins: return at once.
+    using PlayObserver = std::function<void(const StampedPlay& play)>;
     // Makes an output over the mixer, or returns nullptr and says why in whyNot.
     using OutputOpener =
         std::function<std::unique_ptr<AudioOutput>(Mixer& mixer, std::string& whyNot)>;
@@ -63,6 +73,8 @@ class SoundSystem final : public ResourceFork,
     // Throws for a clip at another rate than the output's.
     void Start(std::shared_ptr<const ClipData> clip, int volume) override;
 
+    void ObservePlays(PlayObserver observer) { observer_ = std::move(observer); }
+
     bool Silent() const { return !output_ || !output_->Renders(); }
     // Plays lost because the output had stopped taking them (a full queue).
     std::uint64_t Dropped() const { return dropped_; }
@@ -74,6 +86,10 @@ class SoundSystem final : public ResourceFork,
     const Clock& clock_;
     Reader reader_;
     std::vector<std::shared_ptr<const ClipData>> kept_;
+    // The number each clip handed out was read under; a clip made later at the address of one
+    // that is gone writes its entry anew.
+    std::unordered_map<const ClipData*, int> numbers_;
+    PlayObserver observer_;
     std::uint64_t dropped_ = 0;
     // Wakes the output on the next pass of the event loop: a timer costs no system call to start.
     QTimer wake_;

@@ -13,6 +13,9 @@ void Thread::Run() {
     if (IsRunning() || !runHandler_) {
         return;
     }
+    if (startListener_) {
+        startListener_();
+    }
     job_ = scheduler_.Start(name_ + ".Run", runHandler_());
 }
 

@@ -20,6 +20,9 @@ class Thread {
     Thread& operator=(const Thread&) = delete;
 
     void SetRunHandler(RunHandler handler) { runHandler_ = std::move(handler); }
+    // Called by Run each time it starts the run routine, before the routine is made: for what
+    // must begin afresh with every performance.
+    void SetStartListener(std::function<void()> listener) { startListener_ = std::move(listener); }
 
     // Starts the run routine on the next turn and returns at once. Does nothing while the
     // thread is running (or about to), so a double click starts one performance only.
@@ -36,6 +39,7 @@ class Thread {
     Scheduler& scheduler_;
     std::string name_;
     RunHandler runHandler_;
+    std::function<void()> startListener_;
     Scheduler::JobId job_ = 0;
 };
 

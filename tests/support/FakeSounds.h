@@ -5,8 +5,10 @@
 #include <set>
 #include <vector>
 
+#include "audio/ClipData.h"
 #include "audio/ResourceFork.h"
 #include "audio/Sound.h"
+#include "audio/SoundSystem.h"
 #include "runtime/Clock.h"
 
 namespace lark::testing {
@@ -55,5 +57,18 @@ class FakeStore final : public ResourceFork {
     std::map<const ClipData*, int> numbers_;
     std::map<int, int> loads_;
 };
+
+// Encoded clips for a sound system's store: clip n is the constant ConstantOf(n) for the frames
+// asked, so a mix shows which clip sounds on which frame.
+inline float ConstantOf(int number) {
+    return static_cast<float>(number * 100) / 32768.0f;
+}
+inline SoundSystem::Reader ConstantClips(std::size_t lengthInFrames) {
+    return [lengthInFrames](int number) -> std::optional<std::vector<std::byte>> {
+        const std::vector<std::int16_t> pcm(lengthInFrames,
+                                            static_cast<std::int16_t>(number * 100));
+        return EncodeClip(pcm, kOutputRateHz, 1, ClipFormat::Wav16);
+    };
+}
 
 }  // namespace lark::testing

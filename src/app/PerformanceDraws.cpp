@@ -1,0 +1,30 @@
+#include "app/PerformanceDraws.h"
+
+#include "runtime/Thread.h"
+
+namespace lark {
+
+PerformanceDraws::PerformanceDraws(std::optional<std::uint64_t> seed) {
+    if (seed) {
+        seeded_.emplace(*seed);
+    } else {
+        unseeded_.emplace();
+    }
+}
+
+RandomSource& PerformanceDraws::Source() {
+    return seeded_ ? static_cast<RandomSource&>(*seeded_) : *unseeded_;
+}
+
+void PerformanceDraws::RestartAtEveryRun(Window& window) {
+    if (!seeded_) {
+        return;
+    }
+    for (const std::string& name : window.ObjectNames()) {
+        if (auto* thread = dynamic_cast<Thread*>(&window.Find<PlacedObject>(name))) {
+            thread->SetStartListener([this] { seeded_->Restart(); });
+        }
+    }
+}
+
+}  // namespace lark

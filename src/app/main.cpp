@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
 
     std::shared_ptr<lark::SoundSystem> sound =
         lark::SoundSystem::OpenDefault(scheduler.JobClock(), clock, std::cerr);
-    lark::SoundBank sounds([&sound]() -> lark::ResourceFork* { return sound.get(); });
+    lark::SoundBank sounds(sound.get());
 
     lark::Startup startup(runtime, sounds);
     return startup._Main([&] {

@@ -27,7 +27,7 @@ class AppTest : public ::testing::Test, protected testing::TestRuntime {
         });
     }
 
-    SoundBank sounds{[]() -> ResourceFork* { return nullptr; }};
+    SoundBank sounds{nullptr};
     int quits = 0;
     Startup startup{runtime, sounds, [this] { ++quits; }};
     Window1* window = nullptr;  // as found when the event loop starts

@@ -98,7 +98,7 @@ class ModesTest : public ::testing::Test, protected TestRuntime {
   protected:
     std::shared_ptr<RecordingPlayer> player = std::make_shared<RecordingPlayer>(loop.clock());
     FakeStore store{player};
-    SoundBank sounds{[this] { return &store; }};
+    SoundBank sounds{&store};
     int quits = 0;
     Startup startup{runtime, sounds, [this] { ++quits; }};
     // The start-up steps up to the event loop: the App with its About handler, the window.

@@ -26,7 +26,7 @@ class PlayEventTest : public ::testing::Test, protected testing::TestRuntime {
     std::shared_ptr<testing::RecordingPlayer> player =
         std::make_shared<testing::RecordingPlayer>(loop.clock());
     testing::FakeStore store{player};
-    SoundBank bank{[this] { return &store; }};
+    SoundBank bank{&store};
 };
 
 TEST_F(PlayEventTest, WaitEndsAtTheFirstReadingAtOrPastItsLengthAndYieldsOncePerOtherPass) {

@@ -11,7 +11,7 @@ namespace {
 class SoundBankTest : public ::testing::Test {
   protected:
     testing::FakeStore store{{}};
-    SoundBank bank{[this] { return &store; }};
+    SoundBank bank{&store};
 };
 
 TEST_F(SoundBankTest, EachGetterLoadsItsResourceOnceAndKeepsTheClip) {
@@ -41,7 +41,7 @@ TEST_F(SoundBankTest, AMissingClipIsNilAndAskedForAgainUntilFound) {
     EXPECT_EQ(bank.silence(), late);
     EXPECT_EQ(store.Loads(177), 3);
 
-    SoundBank orphan([] { return static_cast<ResourceFork*>(nullptr); });
+    SoundBank orphan(nullptr);
     EXPECT_THROW(orphan.leap(), NilObjectException);
     EXPECT_THROW(orphan.leap(), NilObjectException);
 }

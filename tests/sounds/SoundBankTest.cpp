@@ -15,6 +15,9 @@ class SoundBankTest : public ::testing::Test {
 };
 
 TEST_F(SoundBankTest, EachGetterLoadsItsResourceOnceAndKeepsTheClip) {
+    bank.DecodeAllAhead();  // all thirteen, and nothing loaded yet
+    EXPECT_EQ(store.decodedAhead,
+              std::vector<int>({168, 169, 170, 171, 172, 173, 174, 175, 176, 177, 178, 179, 180}));
     int number = 168;  // alphabetical by name, 168 to 180
     for (const SoundBank::Clip& clip : SoundBank::Clips()) {
         SCOPED_TRACE(clip.name);
@@ -44,6 +47,7 @@ TEST_F(SoundBankTest, AMissingClipIsNilAndAskedForAgainUntilFound) {
     SoundBank orphan(nullptr);
     EXPECT_THROW(orphan.leap(), NilObjectException);
     EXPECT_THROW(orphan.leap(), NilObjectException);
+    EXPECT_NO_THROW(orphan.DecodeAllAhead()) << "the getters say it";
 }
 
 }  // namespace

@@ -276,7 +276,6 @@ TEST_F(ModesTest, TheKeyboardDoesWhatTheMouseDoesEditKeysNothingAndQuitNothingOf
 
     Key(Qt::Key_Tab);
     ASSERT_EQ(Focused(), "play");
-    ExpectNoDefaultButton();
     Key(Qt::Key_Space);
     loop.RunUntilIdle();
     EXPECT_TRUE(Running("Class21")) << "the mode chosen is kept";

@@ -1,6 +1,6 @@
 // A looped 2 performance in real time through the real scheduler, window and busy indicator
-// (run it on the offscreen platform), with every Play recorded instead of sounded: the CPU
-// share of the whole process and how late each step ends.
+// (run it on the offscreen platform), with every Play recorded by the tests' sound doubles: the
+// CPU share of the whole process and how late each step ends.
 //
 //   QT_QPA_PLATFORM=offscreen looped2_bench [--seconds N] [--no-indicator]
 #include <sys/resource.h>
@@ -16,9 +16,6 @@
 #include <vector>
 
 #include "app/Startup.h"
-#include "audio/ClipData.h"
-#include "audio/Sound.h"
-#include "audio/SoundSystem.h"
 #include "runtime/Clock.h"
 #include "runtime/QtSchedulerDriver.h"
 #include "runtime/Random.h"
@@ -26,6 +23,7 @@
 #include "runtime/Scheduler.h"
 #include "sequencer/PlayEvent.h"
 #include "sounds/SoundBank.h"
+#include "support/FakeSounds.h"
 #include "ui/Controls.h"
 #include "ui/QtMessageBoxes.h"
 #include "window/Window1.h"
@@ -33,41 +31,6 @@
 namespace {
 
 using namespace lark;
-
-class RecordingPlayer final : public ClipPlayer {
-  public:
-    explicit RecordingPlayer(const Clock& clock) : clock_(clock) {}
-    void Start(std::shared_ptr<const ClipData> clip, int) override {
-        plays.push_back({clip.get(), clock_.Microseconds()});
-    }
-    struct Play {
-        const ClipData* clip;
-        double atUs;
-    };
-    std::vector<Play> plays;
-
-  private:
-    const Clock& clock_;
-};
-
-// The real clips, played into the recorder.
-class RecordedClips final : public ResourceFork {
-  public:
-    explicit RecordedClips(std::weak_ptr<ClipPlayer> player) : player_(std::move(player)) {}
-    std::shared_ptr<Sound> GetSound(int number) override {
-        auto bytes = ReadClipResource(number);
-        if (!bytes) {
-            return nullptr;
-        }
-        auto clip = DecodeClip(*bytes, 48000);
-        stepOf[clip.get()] = EventFor(SoundBank::Clips()[number - 168].getter).stepUs;
-        return std::make_shared<Sound>(std::move(clip), player_);
-    }
-    std::map<const ClipData*, double> stepOf;
-
-  private:
-    std::weak_ptr<ClipPlayer> player_;
-};
 
 double CpuSeconds() {
     rusage usage{};
@@ -95,9 +58,9 @@ int main(int argc, char** argv) {
     MersenneRandomSource random;
     QtMessageBoxes boxes;
     Runtime runtime(clock, scheduler, random, boxes);
-    auto player = std::make_shared<RecordingPlayer>(clock);
-    RecordedClips clips(player);
-    SoundBank sounds([&clips] { return &clips; });
+    auto player = std::make_shared<testing::RecordingPlayer>(clock);
+    testing::FakeStore clips(player);
+    SoundBank sounds(&clips);
 
     Startup startup(runtime, sounds, [] { QApplication::quit(); });
     double cpu0 = 0, wall0 = 0;
@@ -117,16 +80,18 @@ int main(int argc, char** argv) {
     const double wall = (clock.Microseconds() - wall0) / 1e6;
     const double cpu = CpuSeconds() - cpu0;
 
-    // A clip's first Play comes late by the time it takes to load it, which the step does not
-    // count; those are left out.
+    // Each clip's first Play is left out, as in the runs that loaded the real clips there.
     std::vector<double> lateness;
     std::set<const ClipData*> loaded;
     std::size_t firstPlays = 0;
-    for (std::size_t i = 0; i < player->plays.size(); ++i) {
-        const auto& play = player->plays[i];
+    const auto stepOf = [&clips](const ClipData* clip) {
+        return EventFor(SoundBank::Clips()[clips.NumberOf(clip) - 168].getter).stepUs;
+    };
+    for (std::size_t i = 0; i < player->played.size(); ++i) {
+        const auto& play = player->played[i];
         if (!loaded.insert(play.clip).second && i > 0) {
-            const auto& prev = player->plays[i - 1];
-            lateness.push_back(play.atUs - prev.atUs - clips.stepOf[prev.clip]);
+            const auto& prev = player->played[i - 1];
+            lateness.push_back(play.atUs - prev.atUs - stepOf(prev.clip));
         } else {
             ++firstPlays;
         }
@@ -139,7 +104,7 @@ int main(int argc, char** argv) {
     std::printf(
         "looped 2, %.0f s, indicator %s: %zu steps (%zu first plays left out) | cpu %.2f%% of a "
         "core | step lateness us p50 %.1f p99 %.1f max %.1f\n",
-        wall, indicator ? "on" : "off", player->plays.size(), firstPlays, 100 * cpu / wall, at(0.5),
-        at(0.99), lateness.empty() ? 0.0 : lateness.back());
+        wall, indicator ? "on" : "off", player->played.size(), firstPlays, 100 * cpu / wall,
+        at(0.5), at(0.99), lateness.empty() ? 0.0 : lateness.back());
     return status;
 }

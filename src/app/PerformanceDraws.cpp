@@ -1,6 +1,7 @@
 #include "app/PerformanceDraws.h"
 
 #include "runtime/Thread.h"
+#include "ui/PlacedThread.h"
 
 namespace lark {
 
@@ -21,8 +22,8 @@ void PerformanceDraws::RestartAtEveryRun(Window& window) {
         return;
     }
     for (const std::string& name : window.ObjectNames()) {
-        if (auto* thread = dynamic_cast<Thread*>(&window.Find<PlacedObject>(name))) {
-            thread->SetStartListener([this] { seeded_->Restart(); });
+        if (auto* placed = dynamic_cast<PlacedThread*>(&window.Find<PlacedObject>(name))) {
+            placed->GetThread().SetStartListener([this] { seeded_->Restart(); });
         }
     }
 }

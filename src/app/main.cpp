@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
 
     std::shared_ptr<lark::SoundSystem> sound = lark::SoundSystem::OpenDefault(clock, std::cerr);
     trace.Watch(*sound);
-    lark::SoundBank sounds([&sound]() -> lark::ResourceFork* { return sound.get(); });
+    lark::SoundBank sounds(sound.get());
 
     lark::Startup startup(runtime, sounds);
     return startup._Main([&] {

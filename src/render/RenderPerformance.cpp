@@ -46,7 +46,7 @@ RenderedPerformance RenderPerformance(const RenderRequest& request,
             std::max(soundsUntilFrame, output->Map().FrameAt(play.atUs) +
                                            static_cast<std::int64_t>(play.lengthInFrames));
     });
-    SoundBank sounds([&system]() -> ResourceFork* { return system.get(); });
+    SoundBank sounds(system.get());
     RenderStage stage;
 
     const Scheduler::JobId job =

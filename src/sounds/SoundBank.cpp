@@ -55,15 +55,14 @@ const SoundBank::Clip* SoundBank::Find(Getter getter) {
 }
 
 void SoundBank::DecodeAllAhead() {
-    ResourceFork* store = resources_ ? resources_() : nullptr;
-    if (!store) {
+    if (!resources_) {
         return;  // the getters will say so
     }
     std::vector<int> numbers;
     for (const Clip& clip : Clips()) {
         numbers.push_back(clip.number);
     }
-    store->DecodeAhead(std::move(numbers));
+    resources_->DecodeAhead(std::move(numbers));
 }
 
 Sound* SoundBank::thats() {
@@ -111,12 +110,11 @@ Sound* SoundBank::Load(std::size_t row) {
     if (cache) {
         return cache.get();
     }
-    ResourceFork* store = resources_ ? resources_() : nullptr;
-    if (!store) {
+    if (!resources_) {
         throw NilObjectException("resource store");
     }
     // A nil result is stored too, which leaves the cache empty for the next call to retry.
-    cache = store->GetSound(kClips[row].number);
+    cache = resources_->GetSound(kClips[row].number);
     return cache.get();
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <array>
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -28,10 +27,9 @@ class SoundBank {
     // The clip a getter stands for, or nullptr for none of the thirteen.
     static const Clip* Find(Getter getter);
 
-    // The store is looked up afresh on each load; nullptr means the application has none, and
-    // the getter that needs it throws NilObjectException.
-    explicit SoundBank(std::function<ResourceFork*()> resources)
-        : resources_(std::move(resources)) {}
+    // nullptr means the application has no resource store: the getter that needs one throws
+    // NilObjectException. The store must outlive the bank.
+    explicit SoundBank(ResourceFork* resources) : resources_(resources) {}
 
     // Has the store decode all thirteen off the GUI thread, so that each getter's first call
     // finds its clip ready. Fills no cache: the getters still do that at their first call.
@@ -56,7 +54,7 @@ class SoundBank {
     // replaced.
     Sound* Load(std::size_t row);
 
-    std::function<ResourceFork*()> resources_;
+    ResourceFork* resources_;
     std::array<std::shared_ptr<Sound>, 13> _snd;
 };
 

@@ -1,6 +1,7 @@
 #include "ui/Controls.h"
 
 #include <QButtonGroup>
+#include <QKeyEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <stdexcept>
@@ -53,6 +54,34 @@ bool SetStyleProperty(TextStyle& style, std::uint16_t fontIndex, std::uint16_t i
             return false;
     }
 }
+
+// Return and the keypad's Enter press a focused button as Space does: down on the press, a click
+// on the release. Qt's own way, autoDefault, would make the focused button the default one and
+// draw it so.
+class KeyPushButton final : public QPushButton {
+  public:
+    using QPushButton::QPushButton;
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        AsSpace(event, [this](QKeyEvent* e) { QPushButton::keyPressEvent(e); });
+    }
+    void keyReleaseEvent(QKeyEvent* event) override {
+        AsSpace(event, [this](QKeyEvent* e) { QPushButton::keyReleaseEvent(e); });
+    }
+
+  private:
+    template <class Handle>
+    static void AsSpace(QKeyEvent* event, Handle handle) {
+        if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+            return handle(event);
+        }
+        QKeyEvent space(event->type(), Qt::Key_Space, event->modifiers(), QStringLiteral(" "),
+                        event->isAutoRepeat(), event->count());
+        handle(&space);
+        event->setAccepted(space.isAccepted());
+    }
+};
 
 [[noreturn]] void CannotSet(PropertyTable table, std::uint16_t index) {
     const std::string name =
@@ -236,10 +265,8 @@ bool CaptionedControl::SetStyleProperty(std::uint16_t fontIndex, std::uint16_t i
 // --- PushButton
 
 PushButton::PushButton(const ControlContext& context)
-    : CaptionedControl(*new QPushButton(&context.parent)), scheduler_(context.scheduler) {
-    // Enter on the focused button clicks it, as Space does; outside a dialog this makes no
-    // button the window's default.
-    pushButton().setAutoDefault(true);
+    : CaptionedControl(*new KeyPushButton(&context.parent)), scheduler_(context.scheduler) {
+    pushButton().setAutoDefault(false);  // else focus alone would make it the default button
     QObject::connect(&pushButton(), &QPushButton::clicked, &pushButton(), [this] { Push(); });
 }
 

@@ -60,8 +60,9 @@ class FittedMessageBox final : public QMessageBox {
         }
         const QPoint centre = geometry().center();
         setFixedSize(boxWidth, layout()->totalHeightForWidth(boxWidth));
-        // Stay where Qt centred the box, but wholly on the screen.
-        QRect placed = geometry();
+        // Stay where Qt centred the box, but wholly on the screen, frame and all: move() places
+        // the frame.
+        QRect placed = frameGeometry();
         placed.moveCenter(centre);
         placed.moveLeft(
             std::clamp(placed.left(), screenArea.left(),

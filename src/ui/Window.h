@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "runtime/NilObjectException.h"
@@ -12,6 +13,7 @@
 #include "ui/LayoutRecord.h"
 #include "ui/Menu.h"
 #include "ui/PlacedObject.h"
+#include "ui/PlacedThread.h"
 
 class QAction;
 class QButtonGroup;
@@ -29,11 +31,20 @@ class Window : public QMainWindow, public LayoutTarget {
     // --- objects placed on the window
     // Throws std::logic_error if the name is taken.
     void Add(const std::string& name, std::unique_ptr<PlacedObject> object);
-    // Throws NilObjectException("control <name>") when nothing of that kind has that name.
+    // Throws NilObjectException("control <name>") when nothing of that kind has that name. A
+    // thread is found as a Thread, not as its placement or its own class.
     template <class T>
     T& Find(const std::string& name) const {
+        static_assert(std::is_same_v<T, Thread> || !std::is_base_of_v<Thread, T>);
         const auto it = objects_.find(name);
-        T* found = it == objects_.end() ? nullptr : dynamic_cast<T*>(it->second.get());
+        PlacedObject* object = it == objects_.end() ? nullptr : it->second.get();
+        T* found = nullptr;
+        if constexpr (std::is_same_v<T, Thread>) {
+            const auto* placed = dynamic_cast<const PlacedThread*>(object);
+            found = placed ? &placed->GetThread() : nullptr;
+        } else {
+            found = dynamic_cast<T*>(object);
+        }
         if (found == nullptr) {
             throw NilObjectException("control " + name);
         }

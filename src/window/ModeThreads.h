@@ -1,7 +1,6 @@
 #pragma once
 
 #include "runtime/Thread.h"
-#include "ui/PlacedThread.h"
 
 namespace lark {
 
@@ -19,26 +18,18 @@ class Class3 : public Thread {
     using Thread::Thread;
 };
 
-// The mode threads as placed on Window1: found by name, "Run" bound to the window's routine.
-// The window owns them, so they need no back reference to it.
-template <class Mode>
-class WindowBound : public Mode, public PlacedThread {
+// The mode threads of Window1, each placed on it under its own name.
+class Class11 final : public Class1 {
   public:
-    WindowBound(Scheduler& scheduler, std::string name)
-        : Mode(scheduler, std::move(name)), PlacedThread(static_cast<Thread&>(*this)) {}
+    explicit Class11(Scheduler& scheduler) : Class1(scheduler, "Class11") {}
 };
-
-class Class11 final : public WindowBound<Class1> {
+class Class21 final : public Class2 {
   public:
-    explicit Class11(Scheduler& scheduler) : WindowBound(scheduler, "Class11") {}
+    explicit Class21(Scheduler& scheduler) : Class2(scheduler, "Class21") {}
 };
-class Class21 final : public WindowBound<Class2> {
+class Class31 final : public Class3 {
   public:
-    explicit Class21(Scheduler& scheduler) : WindowBound(scheduler, "Class21") {}
-};
-class Class31 final : public WindowBound<Class3> {
-  public:
-    explicit Class31(Scheduler& scheduler) : WindowBound(scheduler, "Class31") {}
+    explicit Class31(Scheduler& scheduler) : Class3(scheduler, "Class31") {}
 };
 
 }  // namespace lark

@@ -33,32 +33,31 @@ void Window1::CreateControls() {
 }
 
 // Each object: made, added under its name, found again for its record, and found once more
-// to bind its event. The order is the creation order, which is also the focus order.
+// to bind its event, in creation order. (Tab follows the controls' places, not this order.)
 void Window1::_CreateControls0() {
     const ControlContext controls = ForControls();
     Scheduler& scheduler = runtime_.scheduler();
     const auto record = [this](const std::string& name, std::span<const std::uint8_t> bytes) {
-        ApplyLayoutRecord(Find<Control>(name), name, bytes);
-    };
-    const auto threadRecord = [this](const std::string& name) {
-        ThreadLayout target(Find<Thread>(name));
-        ApplyLayoutRecord(target, name, layout::ThreadRecord());
+        ApplyLayoutRecord(Find<LayoutTarget>(name), name, bytes);
     };
     const auto bind = [this](const std::string& name, std::string_view event,
                              EventHandler handler) {
         Find<PlacedObject>(name).BindEvent(event, std::move(handler));
+    };
+    const auto place = [this](const std::string& name, std::unique_ptr<Thread> thread) {
+        Add(name, std::make_unique<PlacedThread>(std::move(thread)));
     };
 
     Add("play", std::make_unique<PushButton>(controls));
     record("play", layout::PlayRecord());
     bind("play", "Action", [this] { return play_Action(); });
 
-    Add("Class11", std::make_unique<Class11>(scheduler));
-    threadRecord("Class11");
+    place("Class11", std::make_unique<Class11>(scheduler));
+    record("Class11", layout::ThreadRecord());
     bind("Class11", "Run", [this] { return Class11_Run(); });
 
-    Add("Class21", std::make_unique<Class21>(scheduler));
-    threadRecord("Class21");
+    place("Class21", std::make_unique<Class21>(scheduler));
+    record("Class21", layout::ThreadRecord());
     bind("Class21", "Run", [this] { return Class21_Run(); });
 
     Add("stop", std::make_unique<PushButton>(controls));
@@ -77,8 +76,8 @@ void Window1::_CreateControls0() {
     Add("looped1", std::make_unique<RadioButton>(controls));
     record("looped1", layout::Looped1Record());
 
-    Add("Class31", std::make_unique<Class31>(scheduler));
-    threadRecord("Class31");
+    place("Class31", std::make_unique<Class31>(scheduler));
+    record("Class31", layout::ThreadRecord());
     bind("Class31", "Run", [this] { return Class31_Run(); });
 }
 

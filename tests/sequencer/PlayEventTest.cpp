@@ -29,7 +29,7 @@ class PlayEventTest : public ::testing::Test, protected testing::TestRuntime {
     std::shared_ptr<testing::RecordingPlayer> player =
         std::make_shared<testing::RecordingPlayer>(loop.clock());
     testing::FakeStore store{player};
-    SoundBank bank{[this] { return &store; }};
+    SoundBank bank{&store};
 };
 
 TEST_F(PlayEventTest, WaitEndsAtTheFirstReadingAtOrPastItsLengthAndYieldsOncePerOtherPass) {
@@ -94,7 +94,7 @@ class LateResumeTest : public ::testing::Test, protected testing::TestRuntime {
     std::shared_ptr<testing::RecordingPlayer> player =
         std::make_shared<testing::RecordingPlayer>(clock);
     testing::FakeStore store{player};
-    SoundBank bank{[this] { return &store; }};
+    SoundBank bank{&store};
     OpenStage stage{clock};
     const double t0 = loop.Now();
 

@@ -11,10 +11,13 @@ namespace {
 class SoundBankTest : public ::testing::Test {
   protected:
     testing::FakeStore store{{}};
-    SoundBank bank{[this] { return &store; }};
+    SoundBank bank{&store};
 };
 
 TEST_F(SoundBankTest, EachGetterLoadsItsResourceOnceAndKeepsTheClip) {
+    bank.DecodeAllAhead();  // all thirteen, and nothing loaded yet
+    EXPECT_EQ(store.decodedAhead,
+              std::vector<int>({168, 169, 170, 171, 172, 173, 174, 175, 176, 177, 178, 179, 180}));
     int number = 168;  // alphabetical by name, 168 to 180
     for (const SoundBank::Clip& clip : SoundBank::Clips()) {
         SCOPED_TRACE(clip.name);
@@ -41,9 +44,10 @@ TEST_F(SoundBankTest, AMissingClipIsNilAndAskedForAgainUntilFound) {
     EXPECT_EQ(bank.silence(), late);
     EXPECT_EQ(store.Loads(177), 3);
 
-    SoundBank orphan([] { return static_cast<ResourceFork*>(nullptr); });
+    SoundBank orphan(nullptr);
     EXPECT_THROW(orphan.leap(), NilObjectException);
     EXPECT_THROW(orphan.leap(), NilObjectException);
+    EXPECT_NO_THROW(orphan.DecodeAllAhead()) << "the getters say it";
 }
 
 }  // namespace

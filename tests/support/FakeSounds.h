@@ -46,11 +46,14 @@ class FakeStore final : public ResourceFork {
         return std::make_shared<Sound>(std::move(clip), player_);
     }
 
+    void DecodeAhead(std::vector<int> numbers) override { decodedAhead = std::move(numbers); }
+
     // The resource number of a clip this store handed out.
     int NumberOf(const ClipData* clip) const { return numbers_.at(clip); }
     int Loads(int number) const { return loads_.contains(number) ? loads_.at(number) : 0; }
 
     std::set<int> missing;
+    std::vector<int> decodedAhead;  // what it was last asked to decode ahead
 
   private:
     std::weak_ptr<ClipPlayer> player_;

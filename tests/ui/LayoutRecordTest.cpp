@@ -50,38 +50,50 @@ TEST(LayoutRecordTest, BigEndianTypedValuesEncodeDecodeAndApplyInRecordOrder) {
 
 // A malformed record is refused whole, naming the object and the byte where it went wrong,
 // before any setter runs. 23 is Enabled, 32 Caption, 39 Underline (push buttons only).
-TEST(LayoutRecordTest, MalformedRecordIsRejectedAtItsFaultAndSetsNothing) {
-    const PropertyTable push = PushButtonProperties();
-    const struct {
-        PropertyTable table;
-        Bytes bytes;
-        std::size_t offset;
-        const char* says;
-    } cases[] = {
-        {push, {0, 1, 0x80, 0, 0, 0, 0, 19, 0, 0, 0}, 8, "truncated integer value"},
-        {push, {0, 23, 1, 0}, 3, "truncated property index"},
-        {RadioButtonProperties(), {0, 23, 1, 0, 39, 0}, 3, "unknown property index 39"},
-        {push, {0, 6, 0, 0, 0, 0}, 0, "property Window cannot be stored"},
-        {push, {0, 23, 1, 0, 18, 1, 0, 23, 0}, 6, "property Enabled given twice"},
-        {push, {0, 23, 1, 0, 32, 0, 0, 0, 5, 'p', 'l', 'a', 'y'}, 5, "string count 5 runs past"},
-        {push, {0, 32, 0xFF, 0xFF, 0xFF, 0xFF, 'x'}, 2, "string count 4294967295 runs past"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.says);
-        RecordingTarget target(c.table);
-        try {
-            ApplyLayoutRecord(target, "play", c.bytes);
-            ADD_FAILURE() << "the record was accepted";
-        } catch (const LayoutRecordError& e) {
-            EXPECT_EQ(e.Offset(), c.offset);
-            EXPECT_TRUE(std::string(e.what()).starts_with("layout record of play, byte " +
-                                                          std::to_string(c.offset) + ": " + c.says))
-                << e.what();
-        }
-        EXPECT_TRUE(target.set.empty());
+struct Malformed {
+    friend void PrintTo(const Malformed& c, std::ostream* os) { *os << c.name; }
+    const char* name;
+    PropertyTable table;
+    Bytes bytes;
+    std::size_t offset;
+    const char* says;
+};
+class MalformedRecordTest : public ::testing::TestWithParam<Malformed> {};
+
+TEST_P(MalformedRecordTest, IsRejectedAtItsFaultAndSetsNothing) {
+    const Malformed& c = GetParam();
+    RecordingTarget target(c.table);
+    try {
+        ApplyLayoutRecord(target, "play", c.bytes);
+        ADD_FAILURE() << "the record was accepted";
+    } catch (const LayoutRecordError& e) {
+        EXPECT_EQ(e.Offset(), c.offset);
+        EXPECT_TRUE(std::string(e.what()).starts_with("layout record of play, byte " +
+                                                      std::to_string(c.offset) + ": " + c.says))
+            << e.what();
     }
-    EXPECT_NO_THROW(DecodeLayoutRecord("play", push, cases[2].bytes));
+    EXPECT_TRUE(target.set.empty());
 }
+
+const PropertyTable kPush = PushButtonProperties();
+INSTANTIATE_TEST_SUITE_P(
+    Faults, MalformedRecordTest,
+    ::testing::Values(
+        Malformed{"TruncatedInteger", kPush, Bytes{0, 1, 0x80, 0, 0, 0, 0, 19, 0, 0, 0}, 8,
+                  "truncated integer value"},
+        Malformed{"TruncatedIndex", kPush, Bytes{0, 23, 1, 0}, 3, "truncated property index"},
+        // Underline is a push button's, not a radio button's.
+        Malformed{"UnknownIndex", RadioButtonProperties(), Bytes{0, 23, 1, 0, 39, 0}, 3,
+                  "unknown property index 39"},
+        Malformed{"UnstoredProperty", kPush, Bytes{0, 6, 0, 0, 0, 0}, 0,
+                  "property Window cannot be stored"},
+        Malformed{"PropertyTwice", kPush, Bytes{0, 23, 1, 0, 18, 1, 0, 23, 0}, 6,
+                  "property Enabled given twice"},
+        Malformed{"StringPastTheEnd", kPush, Bytes{0, 23, 1, 0, 32, 0, 0, 0, 5, 'p', 'l', 'a', 'y'},
+                  5, "string count 5 runs past"},
+        Malformed{"HugeStringCount", kPush, Bytes{0, 32, 0xFF, 0xFF, 0xFF, 0xFF, 'x'}, 2,
+                  "string count 4294967295 runs past"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace lark

@@ -36,6 +36,12 @@ TEST_F(WindowTest, ControlsAreFoundByNameAndKindOnlyAndAPushRunsANamedJobUnlessG
     EXPECT_THAT([&] { window.Find<PushButton>("nothing"); },
                 ThrowsMessage<NilObjectException>(StrEq("missing control nothing")));
 
+    play.SetTextSize(12);  // in pixels, as the layouts were drawn
+    EXPECT_EQ(play.Widget().font().pixelSize(), 12);
+    play.SetTop(140);
+    play.SetLeft(115);  // and the top stays
+    EXPECT_EQ(play.Widget().pos(), QPoint(115, 140));
+
     // A push runs the action at once, as a job named after it; greyed, nothing.
     play.SetName("play");
     std::string job;

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QStyle>
+
 #include "app/MenuBar1.h"
 #include "sounds/SoundBank.h"
 #include "support/TestRuntime.h"
@@ -11,54 +14,64 @@ namespace {
 
 class Window1Test : public ::testing::Test, protected testing::TestRuntime {
   protected:
-    SoundBank sounds{[]() -> ResourceFork* { return nullptr; }};
+    SoundBank sounds{nullptr};
     Application application{[] {}};
     Window1& w = Window1::Instance(application, runtime, sounds, MenuBar1::Instance());
+
+    QRect Rect(const char* name) const { return w.Find<RectControl>(name).Widget().geometry(); }
+    // Twice a control's middle, so that a shift by one pixel shows.
+    QPoint Middle2(const char* name) const {
+        const QRect r = Rect(name);
+        return {2 * r.left() + r.width(), 2 * r.top() + r.height()};
+    }
 };
 
-TEST_F(Window1Test, BuiltOnceFromItsLayoutRecordsWithObjectsFoundByNameAndKind) {
+TEST_F(Window1Test, BuiltOnceAsAFixedWindowWithItsThreadsOffTheScreen) {
     EXPECT_EQ(&Window1::Instance(application, runtime, sounds, MenuBar1::Instance()), &w);
     EXPECT_EQ(w.windowTitle(), "Larkspool 8");
     EXPECT_EQ(w.Content().size(), QSize(300, 300));
     EXPECT_EQ(w.minimumSize(), w.maximumSize()) << "not resizeable";
     EXPECT_FALSE(w.windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint |
                                     Qt::WindowMaximizeButtonHint));
-    EXPECT_EQ(w.ObjectNames(),
-              (std::vector<std::string>{"play", "Class11", "Class21", "stop", "looped2", "oneshot",
-                                        "ChasingArrows1", "looped1", "Class31"}));
-    struct Row {
-        const char* name;
-        QRect rect;
-        const char* caption;  // also the accessible name
-        bool enabled, selected;
-    };
-    for (const Row& r : {Row{"play", {115, 140, 70, 20}, "start", true, false},
-                         Row{"stop", {115, 240, 70, 20}, "stop", false, false},
-                         Row{"looped2", {110, 60, 80, 20}, "looped 2", true, false},
-                         Row{"oneshot", {185, 20, 80, 20}, "one shot", true, false},
-                         Row{"looped1", {35, 20, 80, 20}, "looped 1", true, true}}) {
-        SCOPED_TRACE(r.name);
-        const auto& control = w.Find<CaptionedControl>(r.name);
-        EXPECT_EQ(control.Widget().geometry(), r.rect);
-        EXPECT_EQ(control.Widget().parentWidget(), &w.Content());
-        EXPECT_EQ(control.Widget().accessibleName().toStdString(), r.caption);
-        EXPECT_EQ(control.Widget().font().pixelSize(), 12);
-        EXPECT_EQ(control.Enabled(), r.enabled);
-        EXPECT_TRUE(control.Widget().isVisible());
-        if (auto* radio = dynamic_cast<const RadioButton*>(&control)) {
-            EXPECT_EQ(radio->Value(), r.selected);
+    for (const char* name : {"Class11", "Class21", "Class31"}) {
+        EXPECT_FALSE(w.Find<Thread>(name).IsRunning()) << name;
+        EXPECT_THROW(w.Find<RectControl>(name), NilObjectException) << name;
+    }
+}
+
+// As a person sees the window at start-up: looped 1 chosen, the busy arrows hidden, every
+// caption whole in its control and read out as shown, nothing over anything else, and the
+// controls symmetric about the middle, the two upper modes a mirrored pair.
+TEST_F(Window1Test, TheControlsStandWholeApartAndSymmetric) {
+    EXPECT_TRUE(w.Find<RadioButton>("looped1").Value());
+    EXPECT_FALSE(w.Find<RadioButton>("oneshot").Value() || w.Find<RadioButton>("looped2").Value());
+    EXPECT_FALSE(w.Find<ChasingArrows>("ChasingArrows1").Widget().isVisible());
+    const char* const controls[] = {"play",    "stop",           "looped2",
+                                    "oneshot", "ChasingArrows1", "looped1"};
+    for (const char* name : controls) {
+        SCOPED_TRACE(name);
+        const QWidget& widget = w.Find<RectControl>(name).Widget();
+        EXPECT_EQ(widget.parentWidget(), &w.Content());
+        EXPECT_TRUE(w.Content().rect().contains(widget.geometry()));
+        for (const char* other : controls) {
+            EXPECT_TRUE(name == other || !Rect(name).intersects(Rect(other))) << other;
+        }
+        if (const auto* button = dynamic_cast<const QAbstractButton*>(&widget)) {
+            EXPECT_EQ(button->accessibleName(), button->text());
+            // A push button's text needs its margins; a radio button's its indicator too.
+            const int needed = button->inherits("QPushButton")
+                                   ? button->fontMetrics().horizontalAdvance(button->text()) +
+                                         2 * button->style()->pixelMetric(QStyle::PM_ButtonMargin)
+                                   : button->sizeHint().width();
+            EXPECT_LE(needed, widget.width());
+            EXPECT_LE(button->fontMetrics().height(), widget.height());
         }
     }
-    const ChasingArrows& arrows = w.Find<ChasingArrows>("ChasingArrows1");
-    EXPECT_EQ(arrows.Widget().geometry(), QRect(133, 183, 34, 34));
-    EXPECT_FALSE(arrows.Widget().isVisible());
-    EXPECT_EQ(arrows.Widget().accessibleName(), "performance playing");
-    for (const char* name : {"Class11", "Class21", "Class31"}) {
-        EXPECT_EQ(w.Find<Thread>(name).Priority, 5);
-        EXPECT_FALSE(w.Find<Thread>(name).IsRunning());
-        EXPECT_THROW(w.Find<RectControl>(name), NilObjectException);
+    for (const char* name : {"play", "stop", "looped2", "ChasingArrows1"}) {
+        EXPECT_EQ(Middle2(name).x(), 300) << name;
     }
-    EXPECT_THROW(w.Find<Class2>("Class11"), NilObjectException) << "each mode has its class";
+    EXPECT_EQ(Middle2("looped1").x() + Middle2("oneshot").x(), 600);
+    EXPECT_EQ(Middle2("looped1").y(), Middle2("oneshot").y());
 }
 
 }  // namespace

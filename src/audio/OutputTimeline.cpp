@@ -23,11 +23,8 @@ FrameMap OutputTimeline::Update(double nowUs, double dacAheadUs, std::int64_t fr
     const double predictedUs =
         anchorUs_ + static_cast<double>(framesDone - anchorFrame_) * usPerFrame;
     departures_ = std::abs(firstSoundsUs - predictedUs) > tuning_.driftUs ? departures_ + 1 : 0;
-    // Following the first reports after a start is settling, not a re-anchor.
-    const bool settling = anchorReports_ < tuning_.anchorReports;
-    if (settling || !anchored_ || underflow || departures_ >= tuning_.driftCallbacks) {
-        reanchors_ += anchored_ && !settling ? 1 : 0;
-        anchorReports_ += settling ? 1 : 0;
+    if (!anchored_ || underflow || departures_ >= tuning_.driftCallbacks) {
+        reanchors_ += anchored_ ? 1 : 0;
         anchored_ = true;
         anchorUs_ = firstSoundsUs;
         anchorFrame_ = framesDone;
@@ -36,15 +33,9 @@ FrameMap OutputTimeline::Update(double nowUs, double dacAheadUs, std::int64_t fr
     return FrameMap{anchorUs_ - latencyUs_, anchorFrame_, static_cast<double>(tuning_.rate)};
 }
 
-void OutputTimeline::HoldLatency(double latencyUs) {
-    latencyUs_ = latencyUs;
-    calibrated_ = tuning_.calibrationCallbacks;
-}
-
 void OutputTimeline::Restart() {
     anchored_ = false;
     departures_ = 0;
-    anchorReports_ = 0;
 }
 
 }  // namespace lark

@@ -7,10 +7,10 @@
 namespace lark {
 
 // Maps clock readings to output frames for a device that reports, at each callback, how far
-// ahead of the DAC its buffer is. Anchored by the first buffer (or the first few), and afresh after
-// an underrun or when the device's reports stay away from the timeline for a while (a stall, a
-// resumed server, drift between the two crystals). A single odd report moves nothing: some
-// servers report in bursts. Audio thread only; no allocation, no locks.
+// ahead of the DAC its buffer is (the fallback output's). Anchored by the first buffer, and
+// afresh after an underrun or when the device's reports stay away from the timeline for a while
+// (a stall, a resumed server, drift between the two crystals). A single odd report moves
+// nothing: some servers report in bursts. [audio] only; no allocation, no locks.
 class OutputTimeline {
   public:
     struct Tuning {
@@ -22,9 +22,6 @@ class OutputTimeline {
         double driftUs = 10000;
         // ... and this many in a row re-anchor it.
         int driftCallbacks = 16;
-        // The anchor follows this many reports after a start, then holds: a server may report
-        // stale timing until it has played a first cycle.
-        int anchorReports = 1;
     };
 
     OutputTimeline() = default;
@@ -36,18 +33,13 @@ class OutputTimeline {
     FrameMap Update(double nowUs, double dacAheadUs, std::int64_t framesDone, unsigned long frames,
                     bool underflow);
 
-    // Holds this latency from now on instead of measuring it: for an output that knows its
-    // buffering up front and must not change the latency once Plays have landed.
-    void HoldLatency(double latencyUs);
     // The device starts again after a stop, its frames counted afresh: the next Update
     // anchors anew. The latency is kept, so Plays land alike in every run.
     void Restart();
 
     double LatencyUs() const { return latencyUs_; }
-    // The latency is measured (or held) and will not change.
+    // The latency is measured and will not change.
     bool Calibrated() const { return calibrated_ >= tuning_.calibrationCallbacks; }
-    // The anchor has followed the reports it was told to since the start, and holds.
-    bool Settled() const { return anchorReports_ >= tuning_.anchorReports; }
     std::uint64_t Reanchors() const { return reanchors_; }
 
   private:
@@ -59,8 +51,7 @@ class OutputTimeline {
     double worstAheadUs_ = 0;
     double lastCallbackUs_ = 0;
     int calibrated_ = 0;
-    int departures_ = 0;     // consecutive reports away from the timeline
-    int anchorReports_ = 0;  // reports the anchor followed since the start
+    int departures_ = 0;  // consecutive reports away from the timeline
     std::uint64_t reanchors_ = 0;
 };
 

@@ -31,8 +31,8 @@ TEST_F(OutputTimelineTest, APlaySoundsAtItsStampPlusALatencyHeldFromTheWorstCali
         Callback(30'000);
     }
     const double latency = timeline.LatencyUs();
-    // The worst ahead, the gap to the next callback, a buffer and a margin.
-    EXPECT_NEAR(latency, 42'000 + kBufferUs + kBufferUs + 2000, 0.01);
+    // Past the worst report, and the wait for the next callback with it.
+    EXPECT_GT(latency, 42'000 + kBufferUs);
     Callback(80'000);
     EXPECT_DOUBLE_EQ(timeline.LatencyUs(), latency);
 
@@ -69,42 +69,19 @@ TEST_F(OutputTimelineTest, AnOddReportMovesNothingButALastingShiftOrAnUnderflowR
     EXPECT_EQ(timeline.Reanchors(), 2u);
 }
 
-TEST_F(OutputTimelineTest, AHeldLatencyStaysThroughEveryRunAndEachRunAnchorsAfresh) {
-    timeline.HoldLatency(25'000);
-    Callback(60'000);  // no calibration: a late report changes nothing
-    EXPECT_DOUBLE_EQ(timeline.LatencyUs(), 25'000);
-    for (int run = 0; run < 2; ++run) {
-        SCOPED_TRACE(run);
-        timeline.Restart();
-        nowUs += 7'777'777;  // stopped for a while; frames count from 0 again
-        framesDone = 0;
-        const double startUs = nowUs;
-        const FrameMap map = Callback(4'000);
-        EXPECT_EQ(map.FrameAt(startUs + 4'000 - 25'000), 0) << "frame 0 heard at its report";
-        EXPECT_EQ(map.FrameAt(startUs + 4'000), 1200) << "a Play sounds 25 ms after it";
-        EXPECT_EQ(timeline.Reanchors(), 0u);
+TEST_F(OutputTimelineTest, EachRunAnchorsAfreshWithTheLatencyMeasuredOnce) {
+    for (int i = 0; i < 48; ++i) {
+        Callback(30'000);
     }
-}
-
-TEST(OutputTimelineSettlingTest, TheAnchorFollowsTheFirstReportsOfARunThenHolds) {
-    OutputTimeline timeline{OutputTimeline::Tuning{.anchorReports = 3}};
-    timeline.HoldLatency(20'000);
-    for (int run = 0; run < 2; ++run) {
-        SCOPED_TRACE(run);
-        timeline.Restart();
-        const double nowUs = 1'000'000.0 * (run + 1);
-        // A stale first report, 9.5 ms off those that follow.
-        timeline.Update(nowUs, 209'500, 0, 256, false);
-        timeline.Update(nowUs + 500, 200'000, 0, 256, false);
-        EXPECT_FALSE(timeline.Settled()) << "two reports of three";
-        const FrameMap settled = timeline.Update(nowUs + 1'000, 199'500, 0, 256, false);
-        EXPECT_TRUE(timeline.Settled());
-        EXPECT_EQ(settled.FrameAt(nowUs + 200'500 - 20'000), 0) << "anchored on the third report";
-        // Later reports 9 ms off move nothing: under the departure that re-anchors.
-        const FrameMap held = timeline.Update(nowUs + 6'333, 190'000, 256, 256, false);
-        EXPECT_EQ(held.FrameAt(nowUs + 200'500 - 20'000), 0);
-        EXPECT_EQ(timeline.Reanchors(), 0u) << "settling is not a re-anchor";
-    }
+    const double latency = timeline.LatencyUs();
+    timeline.Restart();
+    nowUs += 7'777'777;  // stopped for a while; frames count from 0 again
+    framesDone = 0;
+    const double startUs = nowUs;
+    const FrameMap map = Callback(4'000);
+    EXPECT_DOUBLE_EQ(timeline.LatencyUs(), latency) << "a run that reports less keeps it";
+    EXPECT_EQ(map.FrameAt(startUs + 4'000 - latency), 0) << "frame 0 heard at its report";
+    EXPECT_EQ(timeline.Reanchors(), 0u) << "a new run is no re-anchor";
 }
 
 }  // namespace

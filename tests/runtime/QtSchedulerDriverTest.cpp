@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "runtime/Task.h"
-#include "runtime/WakeMargin.h"
 
 namespace lark {
 namespace {
@@ -41,19 +40,6 @@ TEST(QtSchedulerDriverTest, TimedWaitsOnTheRealLoopEndWithinAFewMillisecondsOfTh
     // test; a timer armed in the wrong unit is late by seconds.
     const double bestUs = *std::min_element(lateUs.begin(), lateUs.end());
     EXPECT_LT(bestUs, 10'000) << "even the best wait woke " << bestUs << " µs late";
-}
-
-TEST(WakeMarginTest, NarrowsWhileTheTimerIsPunctualAndWidensAtOnceWhenItIsLate) {
-    WakeMargin margin{250, 1500};
-    EXPECT_EQ(margin.Us(), 1500) << "wide until the timer has shown how late it wakes";
-    for (int i = 0; i < 30; ++i) {
-        margin.Woke(60);
-    }
-    EXPECT_EQ(margin.Us(), 250) << "punctual wakes narrow it down to the least";
-    margin.Woke(400);
-    EXPECT_EQ(margin.Us(), 800) << "twice the lateness just seen";
-    margin.Woke(5000);
-    EXPECT_EQ(margin.Us(), 1500) << "never beyond the most";
 }
 
 }  // namespace

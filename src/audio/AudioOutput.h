@@ -14,7 +14,7 @@ class AudioOutput {
     virtual ~AudioOutput() = default;
     // False for the silent stand-in: nothing ever renders, so there is no point in sending.
     virtual bool Renders() const = 0;
-    // GUI thread, right after a Play was sent; returns at once. An output that stops while
+    // Right after a Play was sent; returns at once. An output that stops while
     // nothing sounds starts again.
     virtual void Wake() {}
 };

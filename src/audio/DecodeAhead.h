@@ -16,7 +16,7 @@ namespace lark {
 // a request for a clip the worker has not reached yet decodes it on the caller's thread.
 class DecodeAhead {
   public:
-    // The decoder runs on the worker and, for clips not yet reached, on the caller of Take.
+    // [any] Runs on the worker and, for clips not yet reached, on the caller of Take.
     using Decoder = std::function<std::shared_ptr<const ClipData>(int number)>;
 
     // Starts the worker at once.
@@ -26,7 +26,7 @@ class DecodeAhead {
     DecodeAhead(const DecodeAhead&) = delete;
     DecodeAhead& operator=(const DecodeAhead&) = delete;
 
-    // Taking thread only (the GUI thread). The clip decoded for number (nullptr when it did
+    // The clip decoded for number (nullptr when it did
     // not decode), waiting only if the worker is decoding it right now; nothing when the
     // number was not in the list or was taken before.
     std::optional<std::shared_ptr<const ClipData>> Take(int number);
@@ -39,7 +39,7 @@ class DecodeAhead {
         std::shared_ptr<const ClipData> clip;  // written by whoever claimed the slot
     };
 
-    void Work();
+    void Work();  // [worker]
 
     Decoder decode_;
     std::vector<std::unique_ptr<Slot>> slots_;

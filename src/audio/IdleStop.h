@@ -21,7 +21,7 @@ class IdleStop {
         : idleFrames_(static_cast<std::int64_t>(idleUs * kOutputRateHz / 1e6)),
           wakes_(running ? 0 : 1) {}
 
-    // GUI thread, with a Play: counts the Wake. True when the stream had ended and must start
+    // With a Play: counts the Wake. True when the stream had ended and must start
     // again; the caller starts it.
     bool WakeNeedsStart() {
         if ((wakes_.fetch_add(2) & 1) == 0) {
@@ -30,7 +30,7 @@ class IdleStop {
         wakes_.fetch_and(~std::uint64_t{1});
         return true;
     }
-    // Any thread: the stream is not running (a start failed, the device went away), so the next
+    // [any] The stream is not running (a start failed, the device went away), so the next
     // Wake starts it again.
     void Stopped() { wakes_.fetch_or(1); }
 

@@ -5,6 +5,24 @@
 
 namespace lark {
 
+class Mixer::OneAtATime {
+  public:
+#ifdef NDEBUG
+    explicit OneAtATime(std::atomic<bool>&) {}
+#else
+    explicit OneAtATime(std::atomic<bool>& inside) : inside_(inside) {
+        [[maybe_unused]] const bool before = inside_.exchange(true, std::memory_order_acquire);
+        assert(!before && "two threads in the mixer's audio side at once");
+    }
+    ~OneAtATime() {
+        inside_.store(false, std::memory_order_release);
+    }
+
+  private:
+    std::atomic<bool>& inside_;
+#endif
+};
+
 bool Mixer::OldestWaiting(double& atUs) const {
     PlayCommand command;
     if (!queue_.Peek(command)) {
@@ -15,8 +33,11 @@ bool Mixer::OldestWaiting(double& atUs) const {
 }
 
 void Mixer::Place(std::int64_t earliest, const FrameMap& map) {
+    const OneAtATime alone(inside_);
     PlayCommand command;
+    [[maybe_unused]] std::size_t taken = 0;
     while (queue_.Pop(command)) {
+        assert(++taken < kQueueCapacity && "more taken from the queue than it can hold");
         if (command.clip && !command.clip->samples.empty()) {
             PlaceOne(command, earliest, map);
         }
@@ -64,6 +85,7 @@ std::int64_t Mixer::PlaceOne(const PlayCommand& command, std::int64_t earliest,
 
 std::int64_t Mixer::Mix(float* sum, std::int64_t sumFirst, std::size_t frames,
                         std::int64_t renderFrom) {
+    const OneAtATime alone(inside_);
     const std::int64_t endFrame = sumFirst + static_cast<std::int64_t>(frames);
     assert(renderFrom >= sumFirst && renderFrom <= endFrame);
     renderFrom = std::clamp(renderFrom, sumFirst, endFrame);

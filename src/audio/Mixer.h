@@ -57,7 +57,7 @@ class Mixer {
     static constexpr std::size_t kVoices = 32;
     static constexpr std::size_t kQueueCapacity = 256;
 
-    // GUI thread. False when the queue is full: the command is dropped, nothing waits.
+    // False when the queue is full: the command is dropped, nothing waits.
     bool Submit(const PlayCommand& command) { return queue_.Push(command); }
 
     // [audio] The stamp of the oldest Play not yet placed, if any.
@@ -90,7 +90,7 @@ class Mixer {
     // was due then would only come late.
     void Reset();
 
-    // Any thread; snapshots.
+    // [any] Snapshots.
     int SoundingVoices() const { return sounding_.load(std::memory_order_relaxed); }
     MixerCounts Counts() const;
 
@@ -111,6 +111,10 @@ class Mixer {
     static void Count(std::atomic<std::uint64_t>& counter, std::uint64_t n = 1) {
         counter.store(counter.load(std::memory_order_relaxed) + n, std::memory_order_relaxed);
     }
+
+    // Debug builds check that [audio] calls never overlap.
+    class OneAtATime;
+    std::atomic<bool> inside_{false};
 
     SpscQueue<PlayCommand, kQueueCapacity> queue_;
     std::array<Voice, kVoices> voices_{};

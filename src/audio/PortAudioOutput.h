@@ -23,7 +23,7 @@ namespace lark {
 // wakeups and holds no device busy; the next Play starts it again with the same latency.
 class PortAudioOutput final : public AudioOutput {
   public:
-    // GUI thread. Keeps PortAudio's probing chatter off stderr. nullptr (and why) when there
+    // Keeps PortAudio's probing chatter off stderr. nullptr (and why) when there
     // is no server, no card or no stream.
     static std::unique_ptr<PortAudioOutput> Open(Mixer& mixer, const Clock& clock,
                                                  std::string& whyNot);
@@ -32,7 +32,7 @@ class PortAudioOutput final : public AudioOutput {
     PortAudioOutput& operator=(const PortAudioOutput&) = delete;
 
     bool Renders() const override { return true; }
-    // GUI thread. Starts the stream again if the callback ended it; a running one goes on.
+    // Starts the stream again if the callback ended it; a running one goes on.
     void Wake() override;
 
     // Any thread. The constant delay from a Play to its sound, known after the first buffer

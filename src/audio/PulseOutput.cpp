@@ -6,6 +6,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <cassert>
 #include <cstring>
 
 namespace lark {
@@ -133,6 +134,7 @@ void PulseOutput::Ask(unsigned asks) {
 // --- the library's thread
 
 void PulseOutput::OnContextState(pa_context* context) {
+    assert(pa_threaded_mainloop_in_thread(loop_));
     pa_threaded_mainloop_signal(loop_, 0);  // for a thread that waits on the connection
     const pa_context_state_t state = pa_context_get_state(context);
     if (state == PA_CONTEXT_READY && openWhenConnected_) {
@@ -143,6 +145,7 @@ void PulseOutput::OnContextState(pa_context* context) {
 }
 
 void PulseOutput::OnStreamState(pa_stream* stream) {
+    assert(pa_threaded_mainloop_in_thread(loop_));
     const pa_stream_state_t state = pa_stream_get_state(stream);
     if (state == PA_STREAM_READY) {
         engine_.Ready();
@@ -152,23 +155,28 @@ void PulseOutput::OnStreamState(pa_stream* stream) {
 }
 
 void PulseOutput::OnWritable(std::size_t bytes) {
+    assert(pa_threaded_mainloop_in_thread(loop_));
     Send(engine_.Requested(static_cast<std::int64_t>(bytes / kFrameBytes), Report(),
                            clock_.Microseconds()));
 }
 
 void PulseOutput::OnReport() {
+    assert(pa_threaded_mainloop_in_thread(loop_));
     Send(engine_.Reported(Report(), clock_.Microseconds()));
 }
 
 void PulseOutput::OnUnderflow() {
+    assert(pa_threaded_mainloop_in_thread(loop_));
     engine_.Underflow(clock_.Microseconds());
 }
 
 void PulseOutput::OnStarted() {
+    assert(pa_threaded_mainloop_in_thread(loop_));
     engine_.Started(clock_.Microseconds());
 }
 
 void PulseOutput::OnWake() {
+    assert(pa_threaded_mainloop_in_thread(loop_));
     std::uint64_t count = 0;
     [[maybe_unused]] const auto n = read(wakeFd_, &count, sizeof count);
     if (stream_) {
@@ -298,6 +306,7 @@ bool PulseOutput::AskIfPipeWire() {
 }
 
 void PulseOutput::OpenStream() {
+    assert(!pa_threaded_mainloop_in_thread(loop_));
     if (!context_) {
         std::string whyNot;
         openWhenConnected_ = Connect(whyNot);  // asks again once connected
@@ -361,6 +370,7 @@ void PulseOutput::OpenStream() {
 }
 
 void PulseOutput::EndStream() {
+    assert(!pa_threaded_mainloop_in_thread(loop_));
     if (!stream_) {
         return;
     }
@@ -375,6 +385,7 @@ void PulseOutput::EndStream() {
 }
 
 void PulseOutput::DropContext() {
+    assert(!pa_threaded_mainloop_in_thread(loop_));
     buffering_ = nullptr;  // the next server may be another
     openWhenConnected_ = false;
     if (!context_) {

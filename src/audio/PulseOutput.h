@@ -40,7 +40,7 @@ class PulseOutput final : public AudioOutput, private StreamEngine::Control {
         StreamEngine::Tuning engine{};
     };
 
-    // GUI thread. Connects to the server (never starting one); nullptr (and why) when there is
+    // Connects to the server (never starting one); nullptr (and why) when there is
     // none. No stream runs until the first Wake.
     static std::unique_ptr<PulseOutput> Open(Mixer& mixer, const Clock& clock, std::string& whyNot,
                                              Tuning tuning);
@@ -53,11 +53,11 @@ class PulseOutput final : public AudioOutput, private StreamEngine::Control {
     PulseOutput& operator=(const PulseOutput&) = delete;
 
     bool Renders() const override { return true; }
-    // GUI thread, with each Play: starts a stream if none runs, else has the Play added into
+    // With each Play: starts a stream if none runs, else has the Play added into
     // what was sent ahead. Returns at once.
     void Wake() override;
 
-    // Any thread; snapshots.
+    // [any] Snapshots.
     StreamEngine::State State() const { return engine_.CurrentState(); }
     double LatencyUs() const { return engine_.RunLatencyUs(); }
     std::uint64_t Reanchors() const { return engine_.Reanchors(); }

@@ -81,7 +81,7 @@ class SoundSystem final : public ResourceFork,
     Mixer& mixer() { return mixer_; }
 
   private:
-    std::shared_ptr<const ClipData> Decode(int number) const;
+    std::shared_ptr<const ClipData> Decode(int number) const;  // [any]
 
     const Clock& clock_;
     Reader reader_;

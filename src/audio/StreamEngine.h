@@ -104,7 +104,7 @@ class StreamEngine {
         std::int64_t seekFrames = 0;
     };
 
-    // Any thread, once, before the stream is used. Allocates every buffer it will need.
+    // [any] Once, before the stream is used. Allocates every buffer it will need.
     StreamEngine(Mixer& mixer, IdleStop& idleStop, Control& control, Tuning tuning);
     StreamEngine(const StreamEngine&) = delete;
     StreamEngine& operator=(const StreamEngine&) = delete;
@@ -130,7 +130,7 @@ class StreamEngine {
     // [audio] Plays were sent: they go into what the server has not taken yet.
     Write Woken(const ServerReport& report, double nowUs);
 
-    // Any thread; snapshots.
+    // [any] Snapshots.
     State CurrentState() const { return state_.load(std::memory_order_relaxed); }
     double RunLatencyUs() const { return runLatencyUs_.load(std::memory_order_relaxed); }
     std::uint64_t Reanchors() const { return reanchors_.load(std::memory_order_relaxed); }

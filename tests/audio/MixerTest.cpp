@@ -108,6 +108,25 @@ TEST_F(MixerTest, APlayIntoFramesSentAheadLandsOnItsFrameOrAtTheFirstThatMayStil
     EXPECT_EQ(mixer.Counts().late, 1u);
 }
 
+// An output that sent frames without mixing them left a voice behind: the mix refuses it in a
+// debug build, and in a release build skips what it missed instead of writing before its block.
+TEST_F(MixerTest, AVoiceLeftBehindNeverWritesOutsideTheBlock) {
+    const ClipData clip = Ramp(400);
+    const FrameMap map{0, 0, 48000};
+    Play(clip, 0);
+    mixer.Place(0, map);
+    Samples guarded(3 * 64, -7.0f);  // [guard | block | guard]
+    float* block = guarded.data() + 64;
+    mixer.Mix(block, 0, 64, 0);
+    // The next block starts 200 frames on: frames 64 to 200 were never mixed.
+    EXPECT_DEBUG_DEATH(mixer.Mix(block, 200, 64, 200), "");
+#ifdef NDEBUG
+    EXPECT_EQ(Samples(guarded.begin(), guarded.begin() + 64), Samples(64, -7.0f));
+    EXPECT_EQ(Samples(guarded.end() - 64, guarded.end()), Samples(64, -7.0f));
+    EXPECT_EQ(block[0], clip.samples[200]) << "on where the block starts";
+#endif
+}
+
 TEST_F(MixerTest, ResetSilencesWhatSoundsAndForgetsWhatWasSent) {
     const ClipData clip = Ramp(100);
     Play(clip, 0);

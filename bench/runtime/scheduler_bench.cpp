@@ -19,6 +19,7 @@
 #include "runtime/Clock.h"
 #include "runtime/QtSchedulerDriver.h"
 #include "runtime/Scheduler.h"
+#include "sequencer/Events.h"
 
 namespace {
 
@@ -26,9 +27,10 @@ using lark::Scheduler;
 using lark::SteadyClock;
 using lark::Task;
 
-constexpr std::array<double, 13> kStepLengthsUs = {210000, 580000,  440000,  420000, 210000,
-                                                   600000, 2840000, 1100000, 410000, 330000,
-                                                   190000, 1260000, 270000};
+// The waits are the piece's own step lengths, one of each in turn.
+double StepLengthUs(std::size_t i) {
+    return lark::kEvents[i % lark::kEvents.size()].stepUs;
+}
 
 double CpuSeconds() {
     rusage usage{};
@@ -61,7 +63,7 @@ struct Result {
 Task<> Waits(Scheduler& scheduler, const SteadyClock& clock, double scale, int count, bool hint,
              std::vector<double>& lateness, bool& done) {
     for (int i = 0; i < count; ++i) {
-        const double length = kStepLengthsUs[i % kStepLengthsUs.size()] * scale;
+        const double length = StepLengthUs(i) * scale;
         const double start = clock.Microseconds();
         for (;;) {
             const double now = clock.Microseconds();
@@ -131,7 +133,7 @@ Result Run(double scale, int count, Mode mode) {
     if (mode == Mode::Idle) {
         double total = 0;
         for (int i = 0; i < count; ++i) {
-            total += kStepLengthsUs[i % kStepLengthsUs.size()] * scale;
+            total += StepLengthUs(i) * scale;
         }
         scheduler.Start("idle", Sleep(scheduler, clock, total, done));
     } else {

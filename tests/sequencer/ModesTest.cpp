@@ -231,7 +231,8 @@ TEST_F(ModesTest, StartAndEveryWayToEndChangeTheControlsInTheirOwnOrder) {
 }
 
 TEST_F(ModesTest, TheKeyboardDoesWhatTheMouseDoesEditKeysNothingAndQuitNothingOfOurOwn) {
-    QApplication::setActiveWindow(&window);
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     // Tab in reading order: the mode group (at its chosen button), start; stop while greyed is
     // skipped. Arrows move the choice within the group, by where the buttons stand.
     Names focus;

@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <iostream>
 
+#include "app/NoDisplayExit.h"
 #include "app/Startup.h"
 #include "audio/SoundSystem.h"
 #include "runtime/Clock.h"
@@ -16,7 +17,9 @@
 #include "window/Window1.h"
 
 int main(int argc, char** argv) {
+    lark::NoDisplayExit noDisplay;
     QApplication application(argc, argv);
+    noDisplay.Release();
     lark::SetApplicationIdentity();
 
     lark::SteadyClock clock;

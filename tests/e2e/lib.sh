@@ -22,6 +22,8 @@ e2e_begin() {
     # No session bus unless a test starts one: with none named, D-Bus clients on the display
     # would launch one of their own that outlives the test.
     export DBUS_SESSION_BUS_ADDRESS=unix:path=$E2E_TMP/no-session-bus
+    # No display but the test's own.
+    unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM
     trap e2e_teardown EXIT
     trap 'exit 130' INT TERM
 }
@@ -29,21 +31,15 @@ e2e_begin() {
 # Stops the script's process groups, newest first, and any other job; keeps the servers' logs
 # and removes the private directories.
 e2e_teardown() {
-    local groups=("${E2E_GROUPS[@]/#/-}")
+    local groups=("${E2E_GROUPS[@]/#/-}") list
+    list=$(IFS=,; echo "${E2E_GROUPS[*]}")
     kill -- $(printf '%s\n' "${groups[@]}" | tac) $(jobs -rp) 2> /dev/null
-    poll 2 all_gone || kill -9 -- "${groups[@]}" $(jobs -rp) 2> /dev/null
+    # Zombies aside: a daemon's children outlive their parent, and pid 1 reaps them in its time.
+    poll 2 eval '[[ -z $(jobs -rp) ]] && ! pgrep -g "$list" -r R,S,D,T,t' ||
+        kill -9 -- "${groups[@]}" $(jobs -rp) 2> /dev/null
     wait
     cp "$E2E_TMP"/*/*.log "$E2E_ART/" 2> /dev/null
     rm -rf "$E2E_TMP"
-}
-
-# Nothing left of the jobs, nor of any process group they started.
-all_gone() {
-    local group
-    [[ -z $(jobs -rp) ]] || return 1
-    for group in "${E2E_GROUPS[@]}"; do
-        ! kill -0 -- "-$group" 2> /dev/null || return 1
-    done
 }
 
 # spawn COMMAND... : starts COMMAND as a job, in a process group of its own that teardown stops

@@ -1,11 +1,11 @@
 # Drives the app as a screen reader user would, through the accessibility bus alone: finds the
 # controls by role and name, chooses "one shot" and presses "start" with their actions, checks
-# the states the user is told (stop enabled, the indicator showing), presses "stop" and reads the
-# donation message from the message box. Fails, saying what went wrong, on any difference.
-# Usage: screen-reader.py
-#        screen-reader.py one-shot RECORDING MARKS: plays a one shot to its end instead, reads the
-#        message it ends with, quits from the menu, and notes in MARKS where in RECORDING (raw
-#        32-bit samples) it started and where its message showed.
+# the states the user is told (stop enabled, the indicator showing), reads the donation message
+# the performance ends with, presses "stop", still enabled, for the message once more, checks
+# the idle states and quits from the menu. Notes in MARKS where in RECORDING (raw 32-bit samples)
+# the one shot started and where its message showed. Fails, saying what went wrong, on any
+# difference.
+# Usage: screen-reader.py RECORDING MARKS
 import os
 import sys
 import time
@@ -68,19 +68,20 @@ def message_text(app):
                  if a.getRole() == pyatspi.ROLE_LABEL and a.name.startswith(DONATION[0])), None)
 
 
-def read_message(app):
-    text = wait_for("the donation message", lambda: message_text(app))
-    assert text.split("\n") == DONATION, f"the message reads {text!r}"
-
-
 def all_controls(frame):
     found = {name: find(frame, role, name) for name, role in CONTROLS.items()}
     return None if None in found.values() else found
 
 
-def close_message(app):
-    act(wait_for("the message's OK button", lambda: find(app, pyatspi.ROLE_PUSH_BUTTON, "OK")),
-        "Press")
+def mark(name):
+    with open(sys.argv[2], "a") as marks:
+        marks.write(f"{name} {os.path.getsize(sys.argv[1]) // 4}\n")
+
+
+def read_and_close_message(app):
+    text = wait_for("the donation message", lambda: message_text(app))
+    assert text.split("\n") == DONATION, f"the message reads {text!r}"
+    act(wait_for("the OK button", lambda: find(app, pyatspi.ROLE_PUSH_BUTTON, "OK")), "Press")
     wait_for("the message gone", lambda: message_text(app) is None)
 
 
@@ -93,28 +94,16 @@ idle = ("start enabled", "not stop enabled", "not performance playing showing")
 told("the idle states", controls, "looped 1 checked", *idle)
 act(controls["one shot"], "Toggle")
 told("one shot chosen", controls, "one shot checked", "not looped 1 checked")
-if sys.argv[1:2] == ["one-shot"]:
-    recording, marks = sys.argv[2:]
-
-    def mark(name):
-        with open(marks, "a") as f:
-            f.write(f"{name} {os.path.getsize(recording) // 4}\n")
-
-    mark("oneshot_start")
-    act(controls["start"], "Press")
-    # One look a turn at the app's windows while it plays, to take little from it.
-    wait_for("the message after the one shot", lambda: app.childCount > 1, seconds=30)
-    mark("oneshot_message")
-    read_message(app)
-    close_message(app)
-    act(wait_for("Quit in the menu", lambda: find(app, pyatspi.ROLE_MENU_ITEM, "Quit")), "Press")
-    print("the screen reader played a one shot, read its message and quit")
-    sys.exit(0)
+mark("oneshot_start")
 act(controls["start"], "Press")
 told("the playing states", controls, "stop enabled", "performance playing showing",
      "not start enabled", "not looped 1 enabled", "one shot enabled")
+# One look a turn at the app's windows while it plays, to take little from it.
+wait_for("the message after the one shot", lambda: app.childCount > 1, seconds=30)
+mark("oneshot_message")
+read_and_close_message(app)
 act(controls["stop"], "Press")
-read_message(app)
+read_and_close_message(app)
 told("the idle states after stop", controls, *idle)
-close_message(app)
-print("the screen reader found every control, drove a performance and read the message")
+act(wait_for("Quit in the menu", lambda: find(app, pyatspi.ROLE_MENU_ITEM, "Quit")), "Press")
+print("the screen reader found every control, drove a one shot and read its message")

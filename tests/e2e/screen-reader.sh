@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The app through a screen reader's eyes: a private session bus and accessibility bus, the app
 # with its accessibility on, and a client that finds and drives the controls by role and name
-# through a one shot, which the recording must hold whole, and its messages. On X, or with
+# through a one shot, which the recording must hold whole, and its message. On X, or with
 # E2E_PLATFORM=wayland on Wayland with no X server at all (a headless Weston, Qt's Wayland
 # platform), where the accessibility bus is how a test gets in.
 # Usage: screen-reader.sh APP CLIPDIR ARTIFACT_DIR

@@ -1,4 +1,4 @@
-# Two entry points for a fresh Debian 12 machine: `make run` and `make test`.
+# Two entry points for a fresh Debian 13 or 12 machine: `make run` and `make test`.
 PRESET ?= release
 JOBS ?= $(shell nproc)
 BUILD := build/$(PRESET)

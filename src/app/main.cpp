@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "app/CommandLine.h"
+#include "app/NoDisplayExit.h"
 #include "app/PerformanceDraws.h"
 #include "app/PlayTraceFile.h"
 #include "app/Startup.h"
@@ -27,7 +28,9 @@ int main(int argc, char** argv) {
     if (!trace.Open(command.tracePlaysPath, std::cerr)) {
         return 1;
     }
+    lark::NoDisplayExit noDisplay;
     QApplication application(argc, argv);
+    noDisplay.Release();
     lark::SetApplicationIdentity();
 
     lark::SteadyClock clock;

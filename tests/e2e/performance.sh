@@ -29,6 +29,7 @@ scenario() {
     click looped2
     mark looped_start
     click start
+    # Looped 2 plays for 4 s, as long as the scenario wants, not until something happens.
     sleep 4
     mark looped_stop
     press_stop "in looped 2"

@@ -11,7 +11,8 @@ start_sound_server
 modes=(looped1 oneshot looped2)
 for ((run = 0; run < 20; run++)); do
     mode=${modes[run % 3]}
-    # Between 0.2 and 1.9 s into the performance, spread over the runs.
+    # Between 0.2 and 1.9 s into the performance, spread over the runs: a moment chosen, not a
+    # wait for something.
     delay_ms=$((200 + run * 370 % 1700))
     launch_app "$1" "$E2E_ART/app-stderr-$run.txt"
     click "$mode" start

@@ -251,7 +251,8 @@ INSTANTIATE_TEST_SUITE_P(
 // Return, the keypad's Enter and Space each press the focused push button, which is never the
 // default one.
 TEST_F(ModesTest, TheKeyboardDoesWhatTheMouseDoesEditKeysNothingAndQuitNothingOfOurOwn) {
-    QApplication::setActiveWindow(&window);
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     // Tab in reading order: the mode group (at its chosen button), start; stop while greyed is
     // skipped. Arrows move the choice within the group, by where the buttons stand.
     Names focus;

@@ -20,16 +20,18 @@ run: build
 test: build
 	@ctest --preset $(PRESET) -j $(JOBS) $(CTEST_ARGS)
 
-# The unit suites under the sanitizers; the end-to-end and packaging checks run in `test`.
+# The unit suites under the sanitizers, and the real app through the sound server's stalls; the
+# other end-to-end and packaging checks run in `test`.
 test-asan:
 	@$(MAKE) --no-print-directory test PRESET=asan CTEST_ARGS="-LE 'e2e|packaging'"
+	@ctest --preset asan -L sanitized
 
-# The code that crosses threads: the mixer, its queue and the engine around them, and plays
-# sent from one thread while another renders.
+# The code that crosses threads: the mixer, its queue and the engine around them, plays sent
+# from one thread while another renders, and the hand-over of clips decoded ahead.
 test-tsan: deps
 	@cmake --preset tsan >/dev/null
 	@cmake --build --preset tsan -j $(JOBS) --target audio_tests realtime_tests
-	@ctest --preset tsan -R '^(MixerTest|SpscQueueTest|SoundSystemTest|IdleStopTest|RealTimeTest)\.'
+	@ctest --preset tsan -R '^(MixerTest|SpscQueueTest|SoundSystemTest|IdleStopTest|RealTimeTest|DecodeAheadTest)\.'
 
 bench: build
 	@scripts/run-benchmarks $(BUILD)

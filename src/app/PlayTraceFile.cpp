@@ -31,4 +31,13 @@ void PlayTraceFile::Watch(SoundSystem& sound) {
     }
 }
 
+void PlayTraceFile::Account(const SoundSystem::PlayAccounts& accounts) {
+    if (file_.is_open()) {
+        const MixerCounts& mixed = accounts.mixed;
+        file_ << "# sent " << accounts.sent << " dropped " << accounts.dropped << " placed "
+              << mixed.placed << " late " << mixed.late << " finished " << mixed.finished
+              << " stolen " << mixed.stolen << " discarded " << mixed.discarded << '\n';
+    }
+}
+
 }  // namespace lark

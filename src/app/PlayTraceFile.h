@@ -21,6 +21,8 @@ class PlayTraceFile {
     void Add(const SoundSystem::StampedPlay& play);
     // Traces every Play of the sound system from now on; the trace must outlive the system.
     void Watch(SoundSystem& sound);
+    // Ends the trace with what became of the Plays, as one line after "# ".
+    void Account(const SoundSystem::PlayAccounts& accounts);
 
   private:
     std::array<char, 64 * 1024> buffer_{};

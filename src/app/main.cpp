@@ -49,7 +49,7 @@ int main(int argc, char** argv) {
     lark::SoundBank sounds(sound.get());
 
     lark::Startup startup(runtime, sounds);
-    return startup._Main([&] {
+    const int status = startup._Main([&] {
         boxes.SetParent(startup.DefaultWindow());
         random.RestartAtEveryRun(*startup.DefaultWindow());
         // Once the loop runs and the window is on its way: decoding then costs the window
@@ -57,4 +57,6 @@ int main(int argc, char** argv) {
         QTimer::singleShot(0, [&sounds] { sounds.DecodeAllAhead(); });
         return QApplication::exec();
     });
+    trace.Account(sound->Accounts());
+    return status;
 }

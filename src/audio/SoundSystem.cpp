@@ -122,6 +122,7 @@ void SoundSystem::Start(std::shared_ptr<const ClipData> clip, int volume) {
         kept_.push_back(clip);
     }
     const PlayCommand command{clip.get(), nowUs, static_cast<float>(volume) / 100.0f};
+    ++sent_;
     if (!mixer_.Submit(command)) {
         ++dropped_;
     }

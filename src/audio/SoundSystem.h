@@ -78,6 +78,13 @@ class SoundSystem final : public ResourceFork,
     bool Silent() const { return !output_ || !output_->Renders(); }
     // Plays lost because the output had stopped taking them (a full queue).
     std::uint64_t Dropped() const { return dropped_; }
+    // What became of every Play sent so far: none is lost unnoticed.
+    struct PlayAccounts {
+        std::uint64_t sent = 0;
+        std::uint64_t dropped = 0;
+        MixerCounts mixed;
+    };
+    PlayAccounts Accounts() const { return {sent_, dropped_, mixer_.Counts()}; }
     Mixer& mixer() { return mixer_; }
 
   private:
@@ -90,6 +97,7 @@ class SoundSystem final : public ResourceFork,
     // that is gone writes its entry anew.
     std::unordered_map<const ClipData*, int> numbers_;
     PlayObserver observer_;
+    std::uint64_t sent_ = 0;
     std::uint64_t dropped_ = 0;
     // Wakes the output on the next pass of the event loop: a timer costs no system call to start.
     QTimer wake_;

@@ -18,7 +18,7 @@ e2e_fail() { e2e_log "FAIL: $*"; exit 1; }
 e2e_begin() {
     E2E_ART=$1 E2E_LOG=$1/log.txt
     mkdir -p "$E2E_ART" && : > "$E2E_LOG"
-    E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/lark-e2e.XXXXXX") E2E_GROUPS=()
+    E2E_TMP=$(mktemp -d "${TMPDIR:-/tmp}/lark-e2e.XXXXXX") E2E_GROUPS=() E2E_APP_ARGS=()
     # No session bus unless a test starts one: with none named, D-Bus clients on the display
     # would launch one of their own that outlives the test.
     export DBUS_SESSION_BUS_ADDRESS=unix:path=$E2E_TMP/no-session-bus
@@ -104,9 +104,11 @@ start_sound_server() {
         PIPEWIRE_DEBUG=3 spawn pipewire-pulse > "$E2E_PULSE_LOG" 2>&1
         E2E_PULSE=$E2E_PID
         export PULSE_SERVER=unix:$HOME/pulse/native
-        # The service answers before the graph can make sinks: try until it can.
+        # The service answers before the graph can make sinks, and before the session manager
+        # keeps the default sink ("Not supported" until then): try each until it can.
         poll 10 pactl load-module module-null-sink sink_name=e2e rate=$E2E_RATE channels=1 \
-            format=float32le && pactl set-default-sink e2e || e2e_fail "no null sink on PipeWire"
+            format=float32le && poll 10 pactl set-default-sink e2e ||
+            e2e_fail "no null sink on PipeWire"
     else
         # No rewinds, or the monitor does not carry what was played; suspend on idle after 1 s,
         # or the idle sink renders up to 2 s ahead. Debug level: where the server tells when a
@@ -158,6 +160,28 @@ start_accessibility_bus() {
 
 sound_server_alive() { kill -0 "${E2E_PULSE:-}" 2> /dev/null; }
 
+# start_tunnel_server LATENCY_MS : a second PulseAudio, for the app, whose one sink carries what
+# it plays into the running server's "e2e" sink over the network protocol, with LATENCY_MS of
+# latency, as a network or Bluetooth sink would. Sets PULSE_SERVER to it, E2E_PULSE to its pid
+# and E2E_PULSE_LOG to its log; the recorder stays on the first server.
+start_tunnel_server() {
+    local dir
+    dir=$(mktemp -d "$E2E_TMP/tunnel.XXXXXX")
+    printf '%s\n' "load-module module-tunnel-sink server=${PULSE_SERVER#unix:} sink=e2e \
+sink_name=far latency_msec=$1 rate=$E2E_RATE channels=1 format=float32le" \
+        'set-default-sink far' \
+        "load-module module-native-protocol-unix auth-anonymous=1 socket=$dir/native" \
+        > "$dir/default.pa"
+    E2E_PULSE_LOG=$dir/server-$(now_us).log
+    HOME=$dir XDG_RUNTIME_DIR=$dir spawn pulseaudio -n -F "$dir/default.pa" --daemonize=no \
+        --exit-idle-time=-1 --log-level=debug --log-target=file:"$E2E_PULSE_LOG"
+    E2E_PULSE=$E2E_PID
+    export PULSE_SERVER=unix:$dir/native
+    poll 10 eval 'pactl list sinks short | grep -qw far' ||
+        e2e_fail "no tunnel sink: $(tail -n 3 "$E2E_PULSE_LOG")"
+    e2e_log "a tunnel sink of $1 ms at $PULSE_SERVER"
+}
+
 # start_recorder FILE : records the null sink's monitor, raw mono float at 48 kHz. A short
 # buffer keeps the marks close to the moments they stand for; E2E_REC_LATENCY_MS lengthens it
 # (on PipeWire the shortest buffer asked for sets everyone's graph cycle).
@@ -174,7 +198,8 @@ rec_position() { echo $(($(stat -c %s "$E2E_REC") / 4)); }
 # mark NAME : notes the recording position of a moment in marks.txt, for the analysis.
 mark() { echo "$1 $(rec_position)" >> "$E2E_ART/marks.txt"; }
 
-# launch_app BINARY [STDERR_FILE] : starts the app as a user would, with a clean environment
+# launch_app BINARY [STDERR_FILE] : starts the app as a user would (with the options in the
+# array E2E_APP_ARGS), with a clean environment
 # holding nothing but the session basics, the display and the sound server's address (and what
 # a test sets of the sanitizers, the screen scale, the buses and Qt's platform). On X it waits
 # for the main window, and sets E2E_WIN, and WIDTH and HEIGHT to its size.
@@ -188,7 +213,8 @@ launch_app() {
     done
     E2E_ERR=${2:-$E2E_ART/app-stderr.txt}
     spawn env -i PATH=/usr/bin:/bin HOME="$home" XDG_RUNTIME_DIR="$home" LANG=C.UTF-8 \
-        PULSE_SERVER="$PULSE_SERVER" "${vars[@]}" "$1" > "$home/stdout" 2> "$E2E_ERR"
+        PULSE_SERVER="$PULSE_SERVER" "${vars[@]}" "$1" "${E2E_APP_ARGS[@]}" \
+        > "$home/stdout" 2> "$E2E_ERR"
     E2E_APP=$E2E_PID
     [[ -n ${DISPLAY:-} ]] || return 0
     poll 10 find_main_window || e2e_fail "no window titled \"Larkspool 8\""

@@ -17,7 +17,7 @@
 # cross-correlation is taken out of the signal, and again, until nothing matches; so clips that
 # overlap, and the quiet pause clip under the tail of a word, are found at their exact sample.
 # Exits 1 when a check fails; the report lists every clip found and every figure measured.
-# bench/figures/figures.py finds clips and measures spacings with this module too.
+# bench/figures/figures.py finds clips with this module too.
 
 import subprocess
 import sys
@@ -121,16 +121,6 @@ class Pursuit:
         # Where overlapping clips add up past full scale, the output clips.
         residual = signal - np.clip(gains @ basis, -1.0, 1.0)
         return [(n, o, m, float(g)) for (n, o, m, _), g in zip(found, gains)], residual
-
-
-def spacings(found, played):
-    """(clip, next clip, deviation of the next onset from the step, next is a first play)."""
-    result = []
-    for (a, oa, _, _), (b, ob, _, _) in zip(found, found[1:]):
-        played.add(a)
-        result.append((a, b, ob - oa - step(a), b not in played))
-    played.update(f[0] for f in found)
-    return result
 
 
 def splice_silence(x, longest=int(2.5 * RATE), keep=RATE // 10):

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Debian package as built by CPack: lintian finds no error in it, it holds the binary and the
-# desktop files, depends on the runtime libraries, which this release has (apt would install it),
-# and the binary it installs starts, opens its window and quits cleanly.
+# desktop files, depends on the runtime libraries, and the binary it installs starts, opens its
+# window and quits cleanly.
 # Usage: installed-package.sh BUILD_DIR ARTIFACT_DIR
 source "$(dirname "$0")/lib.sh"
 
@@ -19,8 +19,6 @@ for lib in libpulse0 libportaudio2 libsndfile1 libqt6widgets6; do
 done
 lintian --fail-on error "$deb" > "$E2E_ART/lintian.txt" 2>&1 ||
     e2e_fail "lintian: $(grep '^E:' "$E2E_ART/lintian.txt")"
-apt-get install --simulate "$deb" > "$E2E_ART/apt.txt" 2>&1 ||
-    e2e_fail "apt would not install it: $(tail -n 5 "$E2E_ART/apt.txt")"
 
 dpkg -x "$deb" "$root" || e2e_fail "dpkg -x failed"
 for f in usr/bin/larkspool8 usr/share/applications/org.example.Larkspool8.desktop \

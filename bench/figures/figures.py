@@ -94,11 +94,11 @@ def main():
     out("| mode | clips | onset minus its stamp's place, against the clip before (samples) | "
         "steps late (µs) | click to first sound (ms) |")
     out("|---|---|---|---|---|")
-    taken, every_off, every_late, every_start = 0, [], [], []
+    taken, every_off, every_late, every_start, every_vs_step = 0, [], [], [], []
     for mode in ("oneshot", "looped1", "looped2"):
         clicks = [pos for name, pos in marks if name.startswith(f"click_{mode}_")]
         end = dict(marks)[f"end_{mode}"] + 4 * RATE
-        off, late, starts, total = [], [], [], 0
+        off, late, starts, total, vs_step = [], [], [], 0, []
         for i, click in enumerate(clicks):
             # Each click's performance: from the click to the next click (or the end).
             stop = clicks[i + 1] if i + 1 < len(clicks) else min(end, len(rec))
@@ -115,10 +115,14 @@ def main():
                 off.append(heard[k][1] - heard[k - 1][1] - round(stamped))
                 late.append(mine[k][1] - mine[k - 1][1] - analyse.STEP_US[mine[k - 1][0]]
                             - mode_gap_us(mode, mine[k - 1][0], mine[k][0]))
+                vs_step.append((heard[k][1] - heard[k - 1][1]) / RATE * 1e6
+                               - analyse.STEP_US[mine[k - 1][0]]
+                               - mode_gap_us(mode, mine[k - 1][0], mine[k][0]))
         out(f"| {mode} | {total} | {spread(off)} | {late_spread(late)} | "
             + ", ".join(f"{s:.1f}" for s in starts) + " |")
         every_off += off
         every_late += late
+        every_vs_step += vs_step
         every_start += starts
     out()
     out("accounts: " + ", ".join(f"{k} {v}" for k, v in accounts.items()))
@@ -126,7 +130,8 @@ def main():
         v = np.abs(np.array(every_off or [0]))
         print(f"| {row} | {cpu['idle'][2]} | {cpu['oneshot'][2]} / {cpu['looped1'][2]} / "
               f"{cpu['looped2'][2]} | {int(np.sum(v <= 2))}/{len(every_off)}, max {v.max():.0f} | "
-              f"{late_spread(every_late)} | {np.median(every_start or [0]):.0f} | "
+              f"{late_spread(every_late)} | {late_spread(every_vs_step)} | "
+              f"{np.median(every_start or [0]):.0f} | "
               f"{accounts.get('late', '-')} of {accounts.get('placed', '-')} |")
 
 

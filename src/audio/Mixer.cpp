@@ -137,6 +137,10 @@ std::int64_t Mixer::Mix(float* sum, std::int64_t sumFirst, std::size_t frames,
 
 void Mixer::Render(float* out, std::size_t frames, std::int64_t firstFrame, const FrameMap& map) {
     Place(firstFrame, map);
+    RenderPlaced(out, frames, firstFrame);
+}
+
+void Mixer::RenderPlaced(float* out, std::size_t frames, std::int64_t firstFrame) {
     Mix(out, firstFrame, frames, firstFrame);
     for (std::size_t i = 0; i < frames; ++i) {
         out[i] = std::clamp(out[i], -1.0f, 1.0f);

@@ -81,6 +81,8 @@ class Mixer {
     // [audio] Place and Mix for an output that cannot rewrite: fills frames mono samples of the
     // timeline from firstFrame on, clipped. A Play whose frame has passed starts at firstFrame.
     void Render(float* out, std::size_t frames, std::int64_t firstFrame, const FrameMap& map);
+    // [audio] Render without placing: the Plays sent wait in the queue.
+    void RenderPlaced(float* out, std::size_t frames, std::int64_t firstFrame);
 
     // [audio] A new stream counts its frames afresh: the placement of the next Play no longer
     // follows the ones before it. A voice still placed (none, once a stream ended idle) could

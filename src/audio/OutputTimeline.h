@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "audio/Mixer.h"
 
@@ -28,17 +29,21 @@ class OutputTimeline {
     explicit OutputTimeline(Tuning tuning) : tuning_(tuning) {}
 
     // One callback about to render `frames` from framesDone on: nowUs is the clock when it
-    // began, dacAheadUs how long until its first frame is heard. Returns the map to render
-    // this buffer with: a Play stamped at t sounds at t plus LatencyUs().
+    // began, dacAheadUs how long until its first frame is heard, oldestWaitingUs the stamp of
+    // the oldest Play not yet placed, if any. Returns the map to render this buffer with: a
+    // Play stamped at t sounds at t plus LatencyUs().
     FrameMap Update(double nowUs, double dacAheadUs, std::int64_t framesDone, unsigned long frames,
-                    bool underflow);
+                    bool underflow, std::optional<double> oldestWaitingUs = std::nullopt);
 
     // The device starts again after a stop, its frames counted afresh: the next Update
-    // anchors anew. The latency is kept, so Plays land alike in every run.
+    // anchors anew. The measured latency is kept, so Plays land alike in every run.
     void Restart();
 
-    double LatencyUs() const { return latencyUs_; }
-    // The latency is measured and will not change.
+    // This run's latency: the measured one, or more in a run whose first Plays waited for the
+    // measurement to end, so that they keep their spacing.
+    double LatencyUs() const { return runLatencyUs_; }
+    // The latency is measured. Until then Plays must wait: placed with a latency still
+    // growing, the later ones would sound further from the earlier than their stamps are.
     bool Calibrated() const { return calibrated_ >= tuning_.calibrationCallbacks; }
     std::uint64_t Reanchors() const { return reanchors_; }
 
@@ -47,7 +52,8 @@ class OutputTimeline {
     bool anchored_ = false;
     double anchorUs_ = 0;
     std::int64_t anchorFrame_ = 0;
-    double latencyUs_ = 0;
+    double latencyUs_ = 0;  // measured
+    double runLatencyUs_ = 0;
     double worstAheadUs_ = 0;
     double lastCallbackUs_ = 0;
     int calibrated_ = 0;

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 namespace lark {
 
@@ -158,19 +159,25 @@ PortAudioOutput::~PortAudioOutput() {
 
 bool PortAudioOutput::FillEndsStream(float* out, unsigned long frames, double dacAheadUs,
                                      bool underflow) {
+    double oldestUs = 0;
+    const bool waiting = mixer_.OldestWaiting(oldestUs);
     const FrameMap map =
-        timeline_.Update(clock_.Microseconds(), dacAheadUs, framesDone_, frames, underflow);
+        timeline_.Update(clock_.Microseconds(), dacAheadUs, framesDone_, frames, underflow,
+                         waiting ? std::optional(oldestUs) : std::nullopt);
     latencyUs_.store(timeline_.LatencyUs(), std::memory_order_relaxed);
     reanchors_.store(timeline_.Reanchors(), std::memory_order_relaxed);
+    if (timeline_.Calibrated()) {
+        mixer_.Place(framesDone_, map);
+    }
     if (channels_ == 1) {
-        mixer_.Render(out, frames, framesDone_, map);
+        mixer_.RenderPlaced(out, frames, framesDone_);
         framesDone_ += static_cast<std::int64_t>(frames);
         return EndsAfter(frames);
     }
     // Stereo device: the same mono mix on both sides, a scratch buffer's worth at a time.
     for (unsigned long done = 0; done < frames;) {
         const std::size_t n = std::min<std::size_t>(kScratchFrames, frames - done);
-        mixer_.Render(scratch_.data(), n, framesDone_, map);
+        mixer_.RenderPlaced(scratch_.data(), n, framesDone_);
         for (std::size_t i = 0; i < n; ++i) {
             for (int c = 0; c < channels_; ++c) {
                 out[(done + i) * static_cast<std::size_t>(channels_) + c] = scratch_[i];

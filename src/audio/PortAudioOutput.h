@@ -18,7 +18,8 @@ namespace lark {
 // DAC, and re-anchored after an underrun or when the two stay apart (OutputTimeline). A command
 // stamped at clock reading t then sounds at t plus one constant latency, on the exact frame,
 // wherever that falls inside a buffer. The latency is measured over the first quarter second after
-// opening, and then held; a Play in that time may start late. The stream ends once it has
+// opening, and then held; a Play in that time waits for it, and that run's latency grows by
+// its wait. The stream ends once it has
 // measured, and whenever nothing has sounded for a few seconds after, so an idle app makes no
 // wakeups and holds no device busy; the next Play starts it again with the same latency.
 class PortAudioOutput final : public AudioOutput {

@@ -84,5 +84,29 @@ TEST_F(OutputTimelineTest, EachRunAnchorsAfreshWithTheLatencyMeasuredOnce) {
     EXPECT_EQ(timeline.Reanchors(), 0u) << "a new run is no re-anchor";
 }
 
+TEST_F(OutputTimelineTest, PlaysThatWaitedForTheMeasurementSoundAtOnceAndKeepTheirSpacing) {
+    for (int i = 0; i < 47; ++i) {
+        Callback(30'000);
+    }
+    const double stampUs = nowUs - 100'000;  // clicked during the measurement
+    const std::int64_t frame = framesDone;
+    const FrameMap map = timeline.Update(nowUs, 30'000, framesDone, kFrames, false, stampUs);
+    ASSERT_TRUE(timeline.Calibrated());
+    const std::int64_t onset = map.FrameAt(stampUs);
+    EXPECT_GE(onset, frame) << "not placed late, so its spacing to the next holds";
+    EXPECT_LT(onset, frame + static_cast<std::int64_t>(kFrames)) << "in this very buffer";
+    EXPECT_EQ(map.FrameAt(stampUs + 210'000) - onset, 10'080);
+    const double measured = 30'000 + 2 * kBufferUs + 2000;
+    EXPECT_NEAR(timeline.LatencyUs(), 100'000 + 30'000 + 2000, 1);
+
+    nowUs += kBufferUs;
+    framesDone += kFrames;
+    Callback(30'000);
+    timeline.Update(nowUs, 30'000, framesDone, kFrames, false, nowUs - 300'000);
+    EXPECT_NEAR(timeline.LatencyUs(), 100'000 + 30'000 + 2000, 1) << "the run keeps it";
+    timeline.Restart();
+    EXPECT_NEAR(timeline.LatencyUs(), measured, 1) << "the next run has the measured one";
+}
+
 }  // namespace
 }  // namespace lark

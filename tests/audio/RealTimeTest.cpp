@@ -21,66 +21,47 @@
 #include "runtime/Clock.h"
 
 namespace {
-
-// Allocations and frees on this thread while a Tripwire is alive. This executable replaces the
-// global operators to count into it; everything else goes straight to malloc and free.
+// Allocations and frees on this thread while armed (AllocationsIn). This executable replaces
+// the global operators to count into it; everything else goes straight to malloc and free.
 thread_local int tArmed = 0;
 thread_local std::uint64_t tCount = 0;
+}  // namespace
 
-void* Allocate(std::size_t size) {
+// The array and sized forms call these by default. The render path has no over-aligned type,
+// so the aligned forms are left alone.
+void* operator new(std::size_t size) {
     tCount += tArmed > 0;
     if (void* p = std::malloc(size ? size : 1)) {
         return p;
     }
     throw std::bad_alloc();
 }
-
-void Free(void* p) {
+void operator delete(void* p) noexcept {
     tCount += tArmed > 0 && p != nullptr;
     std::free(p);
 }
-
-}  // namespace
-
-// The array and sized forms call these by default. The render path has no over-aligned type,
-// so the aligned forms are left alone.
-void* operator new(std::size_t size) {
-    return Allocate(size);
-}
-void operator delete(void* p) noexcept {
-    Free(p);
-}
 void operator delete(void* p, std::size_t) noexcept {
-    Free(p);
+    operator delete(p);
 }
 
 namespace lark {
 namespace {
 
-class Tripwire {
-  public:
-    Tripwire() : start_(tCount) { ++tArmed; }
-    ~Tripwire() { --tArmed; }
-    Tripwire(const Tripwire&) = delete;
-    Tripwire& operator=(const Tripwire&) = delete;
-    std::uint64_t Count() const { return tCount - start_; }
-
-  private:
-    std::uint64_t start_;
-};
-
-// Keeps the compiler from dropping an allocation whose result is not otherwise used.
-void Escape(void* p) {
-    asm volatile("" : : "g"(p) : "memory");
+// Allocations and frees on this thread while `call` runs.
+std::uint64_t AllocationsIn(const std::function<void()>& call) {
+    const std::uint64_t before = tCount;
+    ++tArmed;
+    call();
+    --tArmed;
+    return tCount - before;
 }
 
-TEST(RealTimeTest, TheTripwireCountsEveryAllocationAndFree) {
-    Tripwire tripwire;
-    {
-        std::vector<float> buffer(256);
-        Escape(buffer.data());
-    }
-    EXPECT_EQ(tripwire.Count(), 2u);
+TEST(RealTimeTest, TheCountSeesEveryAllocationAndFree) {
+    EXPECT_EQ(AllocationsIn([] {
+                  std::vector<float> buffer(256);
+                  asm volatile("" : : "g"(buffer.data()) : "memory");  // kept, though unused
+              }),
+              2u);
 }
 
 // A device stand-in: the test's own thread renders, as a callback thread would.
@@ -116,13 +97,11 @@ TEST(RealTimeTest, PlaysFromOneThreadAreHeardOnARenderThreadThatNeverAllocates) 
         std::array<float, 256> buffer{};
         std::int64_t framesDone = 0;
         const auto renderOne = [&] {
-            {
-                Tripwire tripwire;
+            allocations += AllocationsIn([&] {
                 const FrameMap map =
                     timeline.Update(clock.Microseconds(), 5000, framesDone, buffer.size(), false);
                 engine.mixer().Render(buffer.data(), buffer.size(), framesDone, map);
-                allocations += tripwire.Count();
-            }
+            });
             framesDone += static_cast<std::int64_t>(buffer.size());
             for (float sample : buffer) {
                 heard += sample;
@@ -169,9 +148,7 @@ TEST(RealTimeTest, TheStreamEngineNeverAllocatesWhateverTheServerDoes) {
     testing::SimulatedServer server(testing::ServerModel{});
     std::uint64_t allocations = 0, calls = 0;
     server.aroundEngine = [&](const std::function<void()>& call) {
-        Tripwire tripwire;
-        call();
-        allocations += tripwire.Count();
+        allocations += AllocationsIn(call);
         ++calls;
     };
     server.RunFor(100'000);

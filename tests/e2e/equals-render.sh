@@ -8,8 +8,6 @@ source "$(dirname "$0")/lib.sh"
 app=$1 clips=$2 art=$3 seed=8
 export E2E_REC_LATENCY_MS=${E2E_REC_LATENCY_MS:-20}
 
-no_stream() { ! pactl list sink-inputs 2> /dev/null | grep -q 'application.name = "Larkspool 8"'; }
-
 e2e_begin "$art"
 : > "$art/marks.txt"
 start_x

@@ -158,6 +158,11 @@ start_accessibility_bus() {
     export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 }
 
+# Our streams on the sound server, one "Sink Input" block each: none once the output has ended
+# idle, every voice sounded out.
+our_streams() { pactl list sink-inputs 2> /dev/null | grep -c 'application.name = "Larkspool 8"'; }
+no_stream() { (($(our_streams) == 0)); }
+
 sound_server_alive() { kill -0 "${E2E_PULSE:-}" 2> /dev/null; }
 
 # start_tunnel_server LATENCY_MS : a second PulseAudio, for the app, whose one sink carries what

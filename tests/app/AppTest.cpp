@@ -100,7 +100,7 @@ TEST_F(AppTest, AboutShowsItsTextInInformationBoxesAndWaitsWithoutBlocking) {
     EXPECT_TRUE(lines[2].starts_with("\u2018") && lines[2].ends_with("\u2019")) << lines[2];
     EXPECT_NE(lines[2].find("That\u2019s"), std::string::npos) << lines[2];
 
-    boxes.SetAutoDismiss(false);
+    boxes.autoDismiss = false;
     StartUp();
     std::optional<bool> result;
     loop.scheduler().Spawn("about", Invoke([&]() -> Task<> {
@@ -112,8 +112,8 @@ TEST_F(AppTest, AboutShowsItsTextInInformationBoxesAndWaitsWithoutBlocking) {
     loop.RunUntilIdle();
     EXPECT_EQ(result, std::nullopt) << "waits for its box";
     EXPECT_FALSE(window->Find<Thread>("Class31").IsRunning()) << "ran to its end meanwhile";
-    EXPECT_EQ(boxes.texts(), std::vector<std::string>(3, AboutText()));
-    EXPECT_EQ(boxes.kinds(), std::vector(3, MessageBoxes::Kind::Information));
+    EXPECT_EQ(boxes.texts, std::vector<std::string>(3, AboutText()));
+    EXPECT_EQ(boxes.kinds, std::vector(3, MessageBoxes::Kind::Information));
     boxes.DismissOldest();
     loop.RunUntilIdle();
     EXPECT_EQ(result, false);

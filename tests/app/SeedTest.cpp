@@ -5,10 +5,10 @@
 #include "app/PerformanceDraws.h"
 #include "app/Startup.h"
 #include "render/RenderPerformance.h"
+#include "runtime/VirtualLoop.h"
 #include "sounds/SoundBank.h"
 #include "support/FakeSounds.h"
 #include "support/RecordingMessageBoxes.h"
-#include "support/VirtualLoop.h"
 #include "ui/Controls.h"
 #include "window/Window1.h"
 

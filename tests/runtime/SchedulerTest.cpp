@@ -11,7 +11,7 @@
 #include "runtime/MessageBox.h"
 #include "runtime/Thread.h"
 #include "runtime/UncaughtErrors.h"
-#include "support/VirtualLoop.h"
+#include "runtime/VirtualLoop.h"
 
 namespace lark {
 namespace {
@@ -20,7 +20,7 @@ using Events = std::vector<std::string>;
 
 class SchedulerTest : public ::testing::Test {
   protected:
-    testing::VirtualLoop loop;
+    VirtualLoop loop;
     Scheduler& scheduler = loop.scheduler();
     const double t0 = loop.Now();
     Events trace;

@@ -66,31 +66,28 @@ Ranges RangesFrom(std::int32_t high, int runs) {
 }
 
 // Every change of a control's Enabled or Visible state, in order, as its widget saw it.
-class ControlChanges final : public QObject {
-  public:
+struct ControlChanges final : QObject {
     explicit ControlChanges(const Window& window) {
         for (const char* name :
              {"play", "stop", "looped1", "oneshot", "looped2", "ChasingArrows1"}) {
             window.Find<RectControl>(name).Widget().installEventFilter(this);
         }
     }
-    Names Take() { return std::exchange(changes_, {}); }
-
-  protected:
+    Names Take() { return std::exchange(changes, {}); }
     bool eventFilter(QObject* watched, QEvent* event) override {
         const auto* widget = static_cast<QWidget*>(watched);
-        const std::map<QEvent::Type, std::string> seen = {
-            {QEvent::EnabledChange, widget->isEnabled() ? " on" : " off"},
-            {QEvent::ShowToParent, " shown"},
-            {QEvent::HideToParent, " hidden"}};
-        if (seen.contains(event->type())) {
-            changes_.push_back(widget->objectName().toStdString() + seen.at(event->type()));
+        const auto type = event->type();
+        if (type == QEvent::EnabledChange || type == QEvent::ShowToParent ||
+            type == QEvent::HideToParent) {
+            changes.push_back(widget->objectName().toStdString() +
+                              (type == QEvent::ShowToParent   ? " shown"
+                               : type == QEvent::HideToParent ? " hidden"
+                               : widget->isEnabled()          ? " on"
+                                                              : " off"));
         }
         return false;
     }
-
-  private:
-    Names changes_;
+    Names changes;
 };
 
 // The started-up application and its window, with scripted draws, recorded message boxes and
@@ -151,7 +148,7 @@ class ModesTest : public ::testing::Test, protected TestRuntime {
         return heard;
     }
     std::size_t DonationMessages() const {
-        const auto& texts = boxes.texts();
+        const auto& texts = boxes.texts;
         return std::count(texts.begin(), texts.end(), kDonation);
     }
     // Real key events, as the keyboard gives them, to the active window.
@@ -213,7 +210,7 @@ TEST_P(ModesEndTest, StartAndEndChangeTheControlsInTheirOwnOrder) {
     }
     loop.RunUntilIdle();
     EXPECT_EQ(atFirstDraw, Performing(c.mode)) << "the controls are set before the first draw";
-    EXPECT_EQ(random.ranges().at(0), firstRange.at(c.mode));
+    EXPECT_EQ(random.ranges.at(0), firstRange.at(c.mode));
     EXPECT_EQ(changes.Take(), started);
 
     if (c.end == End::kStop) {
@@ -293,7 +290,7 @@ TEST_F(ModesTest, TheKeyboardDoesWhatTheMouseDoesEditKeysNothingAndQuitNothingOf
     EXPECT_EQ(quits, 1);
     loop.RunUntilIdle();
     EXPECT_EQ(changes.Take(), Names{});
-    EXPECT_EQ(boxes.texts().size(), 1u);
+    EXPECT_EQ(boxes.texts.size(), 1u);
     EXPECT_TRUE(Running("Class21")) << "nothing of ours stops it on the way out";
 }
 
@@ -308,8 +305,8 @@ TEST_F(ModesTest, AMissingClipEndsThePerformanceWithAnErrorAndStopRestoresTheCon
     const std::string report = "Class21.Run failed: missing clip silence (sound resource 177)";
     EXPECT_EQ(log.str(), "larkspool8: " + report + "\n");
     log.str("");  // expected here, unlike anywhere else
-    EXPECT_EQ(boxes.texts(), Names{report + "."});
-    EXPECT_EQ(boxes.kinds(), std::vector{MessageBoxes::Kind::Error});
+    EXPECT_EQ(boxes.texts, Names{report + "."});
+    EXPECT_EQ(boxes.kinds, std::vector{MessageBoxes::Kind::Error});
     EXPECT_EQ(State(), Performing("oneshot")) << "stop is still there to restore the controls";
 
     Click("stop");
@@ -331,7 +328,7 @@ class ModesStopTest : public ModesTest, public ::testing::WithParamInterface<Sto
 
 TEST_P(ModesStopTest, StopAtAWaitPlaysNoFurtherClip) {
     const StopCase& c = GetParam();
-    boxes.SetAutoDismiss(false);
+    boxes.autoDismiss = false;
     random.Append(c.draws);
     Start(c.mode);
     loop.RunUntil(t0 + c.atUs);
@@ -345,7 +342,7 @@ TEST_P(ModesStopTest, StopAtAWaitPlaysNoFurtherClip) {
     loop.RunFor(30'000'000);
     EXPECT_EQ(player->played.size(), c.heard) << "a clip after stop";
     EXPECT_FALSE(Running(ThreadOf(c.mode)));
-    EXPECT_TRUE(random.ScriptUsedUp());
+    EXPECT_TRUE(random.script.empty());
     EXPECT_EQ(DonationMessages(), c.messages);
     EXPECT_EQ(boxes.OpenCount(), 1u) << "stop's own; a kill closes its job's box";
     EXPECT_EQ(loop.scheduler().JobCount(), 1u) << "stop's handler waits on its message";
@@ -381,8 +378,8 @@ TEST_F(ModesTest, OneShotDrawsFromTheEntriesLeftPlayingEveryClipOnceOneStepApart
               OneStepApart({"silence", "beep", "step1", "thats", "one1", "small", "for1", "man",
                             "one2", "giant", "leap", "for2", "mankind"}));
     // A new generator per draw over the entries left; the last entry takes none.
-    EXPECT_EQ(random.ranges(), RangesFrom(12, 1));
-    EXPECT_EQ(random.made(), 12);
+    EXPECT_EQ(random.ranges, RangesFrom(12, 1));
+    EXPECT_EQ(random.made, 12);
 }
 
 TEST_F(ModesTest, LoopedOneCyclesTheTwelveEventsThenTheBeepWithGapsFromEachPlay) {
@@ -397,7 +394,7 @@ TEST_F(ModesTest, LoopedOneCyclesTheTwelveEventsThenTheBeepWithGapsFromEachPlay)
     expected.emplace_back("beep", kCycle + 9'380'000);  // a full 1 s after "thats"' Play
     loop.RunUntil(t0 + kCycle + 9'380'000);
     EXPECT_EQ(HeardSoFar(), expected);
-    EXPECT_EQ(random.ranges(), RangesFrom(11, 2));
+    EXPECT_EQ(random.ranges, RangesFrom(11, 2));
 }
 
 TEST_F(ModesTest, LoopedTwoDrawsMapToSentenceOrderAndMayRepeatOrStartWithTheBeep) {

@@ -10,9 +10,7 @@ namespace {
 using Args = std::vector<std::string_view>;
 using Action = CommandLine::Action;
 
-CommandLine Parse(const Args& args) {
-    return ParseCommandLine(args);
-}
+const auto Parse = [](const Args& args) { return ParseCommandLine(args); };
 
 TEST(CommandLineTest, TakesWhatItListsInEitherSpellingAndHelpOrVersionWinOverTheRest) {
     EXPECT_EQ(Parse({}).action, Action::Play);

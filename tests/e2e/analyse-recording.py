@@ -5,8 +5,8 @@
 #        analyse-recording.py --accounts TRACE
 #
 # RECORDING is raw mono float32 at 48 kHz; MARKS has one "name position" line per moment of the
-# scenario (positions in samples of the recording): oneshot_start, oneshot_message, looped_start,
-# looped_stop (--whole: the one shot alone, its clips and its message but not their timing).
+# scenario (positions in samples of the recording): oneshot_start, oneshot_message, looped2_start,
+# looped2_stop (--whole: the one shot alone, its clips and its message but not their timing).
 # TRACE is the app's --trace-plays file: every onset must be as far from the one before as the
 # two Plays' stamps are, to the sample; the steps themselves are checked from the stamps, and its
 # closing accounts must show every Play sent placed and sounded to its end (--accounts: that
@@ -264,7 +264,7 @@ def main():
               f"the 2 s pause ({(message - due) / RATE * 1000:+.0f} ms from due in the recording)")
 
     if not whole:
-        start, stop = marks["looped_start"], marks["looped_stop"]
+        start, stop = marks["looped2_start"], marks["looped2_stop"]
         found = check_performance("looped 2", rec[start:], start, clips,
                                   None if plays is None else plays[13:])
         check(len(found) >= 2, f"looped 2: plays (found {len(found)} clips)")

@@ -16,17 +16,13 @@ start_recorder "$art/recording.f32"
 E2E_APP_ARGS=(--seed "$seed" --trace-plays "$art/plays.txt")
 launch_app "$app"
 
-click oneshot
-mark oneshot_start
-click start
+start_mode oneshot
 sleep "$ONE_SHOT_SECONDS"  # not polling while it plays: the forks would take the app's core
 close_message 20 "after the one shot"
 poll 10 no_stream || e2e_fail "the output never went idle after the one shot"
 mark oneshot_end
 
-click looped2
-mark looped2_start
-click start
+start_mode looped2
 sleep 20  # how long looped 2 plays: a time, not a condition
 press_stop "in looped 2"
 poll 10 no_stream || e2e_fail "the output never went idle after looped 2"

@@ -267,6 +267,13 @@ press_stop() {
     close_message 5 "after \"stop\" $1" "${@:2}"
 }
 
+# start_mode MODE : chooses the mode and presses start, marking the moment as MODE_start.
+start_mode() {
+    click "$1"
+    mark "$1_start"
+    click start
+}
+
 # The controls' centres, from their geometry in the content area (in logical pixels).
 declare -A E2E_AT=([looped1]="75 30" [oneshot]="225 30" [looped2]="150 70" [start]="150 150"
     [stop]="150 250")

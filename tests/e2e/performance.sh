@@ -27,20 +27,16 @@ scenario() {
     fi
     ((WIDTH == 300 && HEIGHT >= 300 && HEIGHT <= 340)) ||
         e2e_fail "window is ${WIDTH}x$HEIGHT, not 300 wide with a 300 high content area"
-    click oneshot
-    mark oneshot_start
-    click start
+    start_mode oneshot
     # Thirteen steps (8.86 s) and the 2 s pause. Polling for the message box forks many times a
     # second and would take the app's core from it just when a step is due: wait out the
     # performance first, then poll with room for a loaded machine.
     sleep "$ONE_SHOT_SECONDS"
     close_message 20 "after the one shot performance" mark oneshot_message
-    click looped2
-    mark looped_start
-    click start
+    start_mode looped2
     # Looped 2 plays for 4 s, as long as the scenario wants, not until something happens.
     sleep 4
-    mark looped_stop
+    mark looped2_stop
     press_stop "in looped 2"
     # Longer than any step: a clip the stop failed to prevent would start in this time.
     sleep 3.5

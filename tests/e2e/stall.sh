@@ -40,9 +40,7 @@ start_recorder "$art/recording.f32"
 start_tunnel_server 50
 E2E_APP_ARGS=(--seed 17 --trace-plays "$art/plays.txt")  # one2, 1.1 s, then leap
 launch_app "$app"
-click oneshot
-mark oneshot_start
-click start
+start_mode oneshot
 sleep 0.8  # one2 has sounded (0.31 s); leap is due at 1.1 s
 stall 5
 # Thirteen steps and the pause from the click, the stall on top, and room for a loaded machine.

@@ -38,8 +38,6 @@ TEST_F(AppTest, StartupBuildsEverythingOnceBeforeTheEventLoopWithTheMenusAsShown
     EXPECT_EQ(StartUp(), 7);
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isVisible());
-    const FileType text{"text", "", "TEXT", "R*ch"};
-    EXPECT_EQ(startup.Registry().Registered(), std::vector<FileType>{text});
     EXPECT_EQ(startup.GetApp()->GetMenuBar(), &MenuBar1::Instance());
     startup._MakeDefaultView();
     EXPECT_EQ(startup.DefaultWindow(), window) << "made once";

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <new>
+#include <numeric>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -95,26 +96,20 @@ TEST(RealTimeTest, PlaysFromOneThreadAreHeardOnARenderThreadThatNeverAllocates) 
     std::thread renderer([&] {
         OutputTimeline timeline;
         std::array<float, 256> buffer{};
-        std::int64_t framesDone = 0;
-        const auto renderOne = [&] {
+        // Until every Play was sent, then on until every voice, waiting ones included, sounded.
+        for (std::int64_t done = 0;; done += static_cast<std::int64_t>(buffer.size())) {
+            const bool allSent = sent.load(std::memory_order_acquire);
             allocations += AllocationsIn([&] {
                 const FrameMap map =
-                    timeline.Update(clock.Microseconds(), 5000, framesDone, buffer.size(), false);
-                engine.mixer().Render(buffer.data(), buffer.size(), framesDone, map);
+                    timeline.Update(clock.Microseconds(), 5000, done, buffer.size(), false);
+                engine.mixer().Render(buffer.data(), buffer.size(), done, map);
             });
-            framesDone += static_cast<std::int64_t>(buffer.size());
-            for (float sample : buffer) {
-                heard += sample;
-            }
+            heard = std::accumulate(buffer.begin(), buffer.end(), heard);
             buffers.fetch_add(1, std::memory_order_relaxed);
-        };
-        while (!sent.load(std::memory_order_acquire) && inTime()) {
-            renderOne();
+            if ((allSent && engine.mixer().SoundingVoices() == 0) || !inTime()) {
+                break;
+            }
         }
-        // Then until every voice, waiting ones included, has sounded.
-        do {
-            renderOne();
-        } while (engine.mixer().SoundingVoices() > 0 && inTime());
     });
 
     // Bursts of plays, each after the renderer has taken a buffer since the last one, so the

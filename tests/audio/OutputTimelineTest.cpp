@@ -50,6 +50,10 @@ TEST_F(OutputTimelineTest, APlaySoundsAtItsStampPlusALatencyHeldFromTheWorstCali
 
 TEST_F(OutputTimelineTest, AnOddReportMovesNothingButALastingShiftOrAnUnderflowReanchors) {
     const FrameMap before = Callback(30'000, 49);
+    // The latency allows a Play to wait two buffers and the margin (its sender woken late) for
+    // the callback that places it: made that long before the last one, it still lands on a frame
+    // that callback had not rendered yet.
+    EXPECT_GE(before.FrameAt(nowUs - 3 * kBufferUs - 1'300), framesDone - kFrames);
     EXPECT_DOUBLE_EQ(Callback(30'000 - 11'000).originUs, before.originUs) << "one report off";
     Callback(30'000);  // back on the timeline: the count of departures starts afresh
     for (int i = 0; i < 15; ++i) {

@@ -13,12 +13,16 @@
 
 namespace lark::testing {
 
+// Allocations and frees on this thread while `call` runs (RealTimeTest.cpp counts them).
+std::uint64_t AllocationsIn(const std::function<void()>& call);
+
 // A sound server's playback stream in virtual time, as the engine meets it through the client
 // library: it asks for data to keep its buffer full, takes frames a cycle at a time, hears them a
 // device latency later, reports its read position now and then, runs dry and waits to refill
 // (prebuffering), and can stall. Writes reach it a moment after they are sent; a write into
 // frames it has taken is dropped there, as the real servers do. What it takes goes, in order, to
-// the `Heard` recording, as a recorder on its sink's monitor would get it.
+// the `Heard` recording, as a recorder on its sink's monitor would get it. Every call into the
+// engine is one the audio or control thread makes, and counts what it allocates or frees.
 struct ServerModel {
     double deviceUs = 5'000;        // from taking a frame to its being heard
     std::int64_t cycleFrames = 48;  // taken at a time
@@ -54,8 +58,7 @@ class SimulatedServer final : public StreamEngine::Control {
     const Mixer& mixer() const { return mixer_; }
     int StreamsOpened() const { return opened_; }
     const std::vector<Clip>& Clips() const { return clips_; }
-    // Wraps every call into the engine from the audio or control side.
-    std::function<void(const std::function<void()>&)> aroundEngine = [](const auto& f) { f(); };
+    std::uint64_t engineAllocations = 0;
 
     // A Play from the GUI thread now: a clip whose first sample is +k/4096 and last -k/4096,
     // k counting the Plays from 1, so the recording tells where each began and ended.
@@ -132,7 +135,7 @@ class SimulatedServer final : public StreamEngine::Control {
         std::deque<Queued> queued;
     };
 
-    void Engine(const std::function<void()>& call) { aroundEngine(call); }
+    void Engine(const std::function<void()>& call) { engineAllocations += AllocationsIn(call); }
     void Send(const std::function<StreamEngine::Write()>& call) {
         StreamEngine::Write w;
         Engine([&] { w = call(); });

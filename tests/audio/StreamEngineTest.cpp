@@ -49,6 +49,7 @@ void ExpectHeard(const SimulatedServer& server, bool gapsAllowed, std::size_t gr
             }
         }
     }
+    EXPECT_EQ(server.engineAllocations, 0u) << "the engine allocated or freed";
     const MixerCounts counts = server.mixer().Counts();
     EXPECT_EQ(counts.placed, plays);
     EXPECT_EQ(counts.finished, plays);
@@ -128,7 +129,8 @@ void ExpectRecovers(SimulatedServer& server, double gapUs, std::size_t backBy,
         server.Play(24'000);
         server.RunFor(gapUs);
     }
-    server.RunFor(3'000'000);
+    server.RunFor(5'000'000);
+    EXPECT_EQ(server.engine().CurrentState(), StreamEngine::State::Closed) << "ended idle";
     ExpectHeard(server, true, backBy);
     for (std::size_t i = 1; i < server.Clips().size(); ++i) {
         EXPECT_GE(server.Find(i).first - server.Find(i - 1).first, Frames(gapUs) / 2)
@@ -182,6 +184,7 @@ TEST(StreamEngineTest, AfterTheServerIsLostTheNextPlayIsHeardOnAFreshStream) {
     server.RunFor(1'000'000);
     EXPECT_EQ(server.StreamsOpened(), 2);
     EXPECT_LT(server.Find(0).first, 0) << "lost with the server";
+    EXPECT_EQ(server.engineAllocations, 0u);
     EXPECT_NEAR(server.Find(2).first - server.Find(1).first, Frames(300'000), 1);
 }
 

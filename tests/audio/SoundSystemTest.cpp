@@ -127,7 +127,8 @@ TEST_F(SoundSystemTest, ReadsClipsFromItsStoreDecodedAheadAndPlaysThem) {
     EXPECT_EQ(offline->Rendered(), (std::vector<float>{0.5f, -0.5f, 0.25f, 0.0f}));
 }
 
-// The trace's seam: every Play, with the resource number of its clip and the stamp it carries.
+// The trace's seam: every Play, with the resource number of its clip and the stamp it carries,
+// even on a system without an output (a render observes one that plays).
 TEST_F(SoundSystemTest, EveryPlayIsToldWithItsClipsNumberAndStampSilentOrNot) {
     using Told = std::tuple<int, double, std::size_t>;
     std::vector<Told> told;
@@ -137,14 +138,11 @@ TEST_F(SoundSystemTest, EveryPlayIsToldWithItsClipsNumberAndStampSilentOrNot) {
     store[175] = EncodeClip(std::vector<std::int16_t>(5, 100), 48000, 1, ClipFormat::Wav16);
     const auto silent = std::make_shared<SoundSystem>(
         clock, [this](int number) { return std::optional(store.at(number)); });
-    system->ObservePlays(tell);
     silent->ObservePlays(tell);
     clock.Set(2'500'000.5);
-    system->GetSound(175)->Play();
     silent->GetSound(175)->Play();
-    Sound(Constant(0.5f, 7), system).Play();  // a clip the store did not hand out
-    EXPECT_EQ(told, (std::vector<Told>{
-                        {175, 2'500'000.5, 5}, {175, 2'500'000.5, 5}, {0, 2'500'000.5, 7}}));
+    Sound(Constant(0.5f, 7), silent).Play();  // a clip the store did not hand out
+    EXPECT_EQ(told, (std::vector<Told>{{175, 2'500'000.5, 5}, {0, 2'500'000.5, 7}}));
 }
 
 }  // namespace

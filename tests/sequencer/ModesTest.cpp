@@ -26,6 +26,8 @@ using Heard = std::pair<std::string, double>;  // a clip and its Play, since the
 using Ranges = std::vector<std::pair<std::int32_t, std::int32_t>>;
 
 const Names kModes = {"looped2", "oneshot", "looped1"};
+const std::map<std::string, std::string> kThreadOf = {
+    {"looped2", "Class11"}, {"oneshot", "Class21"}, {"looped1", "Class31"}};
 const Names kSentence = {"thats", "one1",  "small", "step1", "for1",    "man", "silence",
                          "one2",  "giant", "leap",  "for2",  "mankind", "beep"};
 // The hold after each clip's Play, the same in every mode.
@@ -120,10 +122,7 @@ class ModesTest : public ::testing::Test, protected TestRuntime {
     }
     // Whether the mode's thread runs.
     bool Running(const std::string& mode) const {
-        const char* thread = mode == "looped2"   ? "Class11"
-                             : mode == "oneshot" ? "Class21"
-                                                 : "Class31";
-        return window.Find<Thread>(thread).IsRunning();
+        return window.Find<Thread>(kThreadOf.at(mode)).IsRunning();
     }
     Controls State() const {
         return {Enabled("play"),    Enabled("stop"),
@@ -147,8 +146,7 @@ class ModesTest : public ::testing::Test, protected TestRuntime {
         return heard;
     }
     std::size_t DonationMessages() const {
-        const auto& texts = boxes.texts;
-        return std::count(texts.begin(), texts.end(), kDonation);
+        return std::count(boxes.texts.begin(), boxes.texts.end(), kDonation);
     }
     // Real key events, as the keyboard gives them, to the active window.
     void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {

@@ -98,12 +98,15 @@ TEST_F(MixerTest, AVoiceLeftBehindNeverWritesOutsideTheBlock) {
     Samples guarded(3 * 64, -7.0f);  // [guard | block | guard]
     float* block = guarded.data() + 64;
     mixer.Mix(block, 0, 64, 0);
-    // The next block starts 200 frames on: frames 64 to 200 were never mixed.
-    EXPECT_DEBUG_DEATH(mixer.Mix(block, 200, 64, 200), "");
+    // The next block starts 200 frames on, its first 30 kept as they are: frames 64 to 230 were
+    // never mixed.
+    const Samples kept(block, block + 30);
+    EXPECT_DEBUG_DEATH(mixer.Mix(block, 200, 64, 230), "");
 #ifdef NDEBUG
     EXPECT_EQ(Samples(guarded.begin(), guarded.begin() + 64), Samples(64, -7.0f));
+    EXPECT_EQ(Samples(block, block + 30), kept) << "the voice added again to what went out";
     EXPECT_EQ(Samples(guarded.end() - 64, guarded.end()), Samples(64, -7.0f));
-    EXPECT_EQ(block[0], clip.samples[200]) << "on where the block starts";
+    EXPECT_EQ(block[30], clip.samples[230]) << "on where the mix starts";
 #endif
 }
 

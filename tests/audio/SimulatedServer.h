@@ -19,14 +19,15 @@ std::uint64_t AllocationsIn(const std::function<void()>& call);
 // A sound server's playback stream in virtual time, as the engine meets it through the client
 // library: it asks for data to keep its buffer full, takes frames a cycle at a time, hears them a
 // device latency later, reports its read position now and then, runs dry and waits to refill
-// (prebuffering), and can stall. Writes reach it a moment after they are sent; a write into
-// frames it has taken is dropped there, as the real servers do. What it takes goes, in order, to
-// the `Heard` recording, as a recorder on its sink's monitor would get it. Every call into the
-// engine is one the audio or control thread makes, and counts what it allocates or frees.
+// (prebuffering), and can stall. Writes reach it, and its reports reach the app, a moment after
+// they are sent; a write into frames it has taken is dropped there, as the real servers do. What it
+// takes goes, in order, to the `Heard` recording, as a recorder on its sink's monitor would get it.
+// Every call into the engine is one the audio or control thread makes, and counts what it allocates
+// or frees.
 struct ServerModel {
     double deviceUs = 5'000;        // from taking a frame to its being heard
     std::int64_t cycleFrames = 48;  // taken at a time
-    double transitUs = 500;         // a write reaches the server this much later
+    double transitUs = 500;         // a write or a report reaches the other side this much later
     // What the server keeps queued, and waits for after running dry; what it asks for at a time.
     std::int64_t bufferFrames = 9600, refillFrames = 4800;
     double openUs = 2'000;  // from asking for a stream to the server's first request
@@ -153,11 +154,20 @@ class SimulatedServer final : public StreamEngine::Control {
             Engine([&] { engine_.Closed(); });
         }
         stream_.emplace(nowUs_);
+        reports_.clear();  // the last stream's
         ++opened_;
         Engine([&] { engine_.Opening(buffering_); });
     }
 
     void Tick() {
+        // Reports that have reached the app, which learns from them as they come.
+        for (; !reports_.empty() && reports_.front().madeUs + model_.transitUs <= nowUs_;
+             reports_.pop_front()) {
+            report_ = reports_.front().report;
+            reportMadeUs_ = reports_.front().madeUs;
+            report_.ageUs = nowUs_ - reportMadeUs_;
+            Send([&] { return engine_.Reported(report_, nowUs_); });
+        }
         report_.ageUs = nowUs_ - reportMadeUs_;
         if (closeDue_) {
             closeDue_ = false;
@@ -189,14 +199,13 @@ class SimulatedServer final : public StreamEngine::Control {
         // The client library's timing reports: soon after a start, then further apart.
         if (reportDue_ || (s.nextReportUs >= 0 && nowUs_ >= s.nextReportUs)) {
             reportDue_ = false;
-            report_ = {
-                .serial = ++serial_,
-                .readKnown = true,
-                .readFrame = s.read,
-                .deviceUs = model_.reportsDevice ? model_.deviceUs + (s.nextCycleUs - nowUs_) : 0,
-                .playing = s.playing};
-            reportMadeUs_ = nowUs_;
-            Send([&] { return engine_.Reported(report_, nowUs_); });
+            reports_.push_back(
+                {{.serial = ++serial_,
+                  .readKnown = true,
+                  .readFrame = s.read,
+                  .deviceUs = model_.reportsDevice ? model_.deviceUs + (s.nextCycleUs - nowUs_) : 0,
+                  .playing = s.playing},
+                 nowUs_});
             s.nextReportUs = nowUs_ + s.reportEveryUs;
             s.reportEveryUs = std::min(1'500'000.0, s.reportEveryUs * 2);
         }
@@ -239,7 +248,12 @@ class SimulatedServer final : public StreamEngine::Control {
     int opened_ = 0;
     double stalledUntilUs_ = 0, starvedUntilUs_ = 0, reportMadeUs_ = 0;
     std::uint64_t serial_ = 0;
-    ServerReport report_;
+    ServerReport report_;  // the last that reached the app
+    struct Sent {
+        ServerReport report;
+        double madeUs;
+    };
+    std::deque<Sent> reports_;                // on their way to it
     std::vector<float> heard_;                // the sink's monitor
     std::map<std::int64_t, double> heardAt_;  // where in heard_ a cycle began, and when heard
 };

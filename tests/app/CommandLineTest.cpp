@@ -10,9 +10,7 @@ namespace {
 using Args = std::vector<std::string_view>;
 using Action = CommandLine::Action;
 
-CommandLine Parse(const Args& args) {
-    return ParseCommandLine(args);
-}
+const auto Parse = [](const Args& args) { return ParseCommandLine(args); };
 
 TEST(CommandLineTest, TakesWhatItListsInEitherSpellingAndHelpOrVersionWinOverTheRest) {
     EXPECT_EQ(Parse({}).action, Action::Play);
@@ -31,6 +29,7 @@ TEST(CommandLineTest, TakesWhatItListsInEitherSpellingAndHelpOrVersionWinOverThe
     EXPECT_EQ(render.out, "-a.flac");
     const CommandLine defaults = Parse({"--render=looped-1", "--seed", "9", "out.wav"});
     EXPECT_EQ(defaults.seconds, kDefaultRenderSeconds);
+    EXPECT_EQ(Parse({"--render=looped-1", "--seed=9", "--seconds=3600", "o.wav"}).seconds, 3600);
     EXPECT_FALSE(defaults.force);
 
     EXPECT_EQ(Parse({"--seed", "3", "-h", "--bogus"}).action, Action::Help);

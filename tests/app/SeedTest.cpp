@@ -5,10 +5,10 @@
 #include "app/PerformanceDraws.h"
 #include "app/Startup.h"
 #include "render/RenderPerformance.h"
+#include "runtime/VirtualLoop.h"
 #include "sounds/SoundBank.h"
 #include "support/FakeSounds.h"
 #include "support/RecordingMessageBoxes.h"
-#include "support/VirtualLoop.h"
 #include "ui/Controls.h"
 #include "window/Window1.h"
 
@@ -24,57 +24,49 @@ namespace {
 using Plays = std::vector<std::pair<int, double>>;  // clip number, Play since the first
 constexpr double kStopAfterUs = 20'000'000;
 
-// The window of an app started with --seed, every Play recorded, the stop pressed in time.
-class SeededApp {
-  public:
-    explicit SeededApp(std::uint64_t seed) : draws_(seed) {
-        startup_._Main([] { return 0; });
-        draws_.RestartAtEveryRun(Window());
-    }
-
-    Plays Perform(const RenderMode& mode) {
-        player_->played.clear();
-        std::string button(mode.name);
-        std::erase(button, '-');
-        Window().Find<RadioButton>(button).SetValue(true);
-        Window().Find<PushButton>("play").Push();
-        if (mode.endsByItself) {
-            loop_.RunToCompletion();
-        } else {
-            loop_.RunUntil(loop_.Now() + kStopAfterUs - 1);  // virtual time is in whole us
-            Window().Find<PushButton>("stop").Push();
-            loop_.RunUntilIdle();
-        }
-        Plays plays;
-        for (const auto& play : player_->played) {
-            plays.emplace_back(store_.NumberOf(play.clip), play.atUs - player_->played[0].atUs);
-        }
-        return plays;
-    }
-
-  private:
-    Window1& Window() { return *startup_.DefaultWindow(); }
-
-    VirtualLoop loop_;
-    testing::RecordingMessageBoxes boxes_;
-    PerformanceDraws draws_;
-    Runtime runtime_{loop_.clock(), loop_.scheduler(), draws_.Source(), boxes_};
-    std::shared_ptr<testing::RecordingPlayer> player_ =
-        std::make_shared<testing::RecordingPlayer>(loop_.clock());
-    testing::FakeStore store_{player_};
-    SoundBank sounds_{&store_};
-    Startup startup_{runtime_, sounds_};
-};
-
-Plays Rendered(const RenderMode& mode, std::uint64_t seed) {
-    const RenderedPerformance rendered = RenderPerformance(
-        {&mode, seed, kStopAfterUs}, testing::ConstantClips(1), [](std::span<const float>) {});
+template <typename Play, typename NumberOf>
+Plays SinceFirst(const std::vector<Play>& played, NumberOf numberOf) {
     Plays plays;
-    for (const auto& play : rendered.plays) {
-        plays.emplace_back(play.number, play.atUs - rendered.plays[0].atUs);
+    for (const Play& play : played) {
+        plays.emplace_back(numberOf(play), play.atUs - played.front().atUs);
     }
     return plays;
 }
+
+// The window of an app started with --seed, every Play recorded, the stop pressed in time.
+struct SeededApp {
+    explicit SeededApp(std::uint64_t seed) : draws(seed) { draws.RestartAtEveryRun(window); }
+
+    Plays Perform(const RenderMode& mode) {
+        player->played.clear();
+        std::string button(mode.name);
+        std::erase(button, '-');
+        window.Find<RadioButton>(button).SetValue(true);
+        window.Find<PushButton>("play").Push();
+        if (mode.endsByItself) {
+            loop.RunToCompletion();
+        } else {
+            loop.RunUntil(loop.Now() + kStopAfterUs - 1);  // virtual time is in whole us
+            window.Find<PushButton>("stop").Push();
+            loop.RunUntilIdle();
+        }
+        return SinceFirst(player->played, [this](const auto& p) { return store.NumberOf(p.clip); });
+    }
+
+    VirtualLoop loop;
+    testing::RecordingMessageBoxes boxes;
+    PerformanceDraws draws;
+    Runtime runtime{loop.clock(), loop.scheduler(), draws.Source(), boxes};
+    std::shared_ptr<testing::RecordingPlayer> player =
+        std::make_shared<testing::RecordingPlayer>(loop.clock());
+    testing::FakeStore store{player};
+    SoundBank sounds{&store};
+    Startup startup{runtime, sounds};
+    Window1& window = [this]() -> Window1& {
+        startup._Main([] { return 0; });
+        return *startup.DefaultWindow();
+    }();
+};
 
 class SeedTest : public ::testing::TestWithParam<RenderMode> {};
 
@@ -83,7 +75,9 @@ TEST_P(SeedTest, OneSeedPlaysOneOrderEveryTimeAndInItsRenderAnotherSeedAnother) 
     const Plays first = app.Perform(GetParam());
     EXPECT_GE(first.size(), 13u);
     EXPECT_EQ(app.Perform(GetParam()), first) << "performance after performance";
-    EXPECT_EQ(Rendered(GetParam(), 5), first);
+    const auto rendered = RenderPerformance(
+        {&GetParam(), 5, kStopAfterUs}, testing::ConstantClips(1), [](std::span<const float>) {});
+    EXPECT_EQ(SinceFirst(rendered.plays, [](const auto& p) { return p.number; }), first);
     EXPECT_NE(SeededApp(6).Perform(GetParam()), first);
 }
 

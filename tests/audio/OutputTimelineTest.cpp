@@ -16,10 +16,14 @@ class OutputTimelineTest : public ::testing::Test {
     double nowUs = 5'000'000;
     std::int64_t framesDone = 0;
 
-    FrameMap Callback(double aheadUs, bool underflow = false) {
-        const FrameMap map = timeline.Update(nowUs, aheadUs, framesDone, kFrames, underflow);
-        nowUs += kBufferUs;
-        framesDone += kFrames;
+    // `times` callbacks alike; the map of the last.
+    FrameMap Callback(double aheadUs, int times = 1, bool underflow = false) {
+        FrameMap map;
+        for (int i = 0; i < times; ++i) {
+            map = timeline.Update(nowUs, aheadUs, framesDone, kFrames, underflow);
+            nowUs += kBufferUs;
+            framesDone += kFrames;
+        }
         return map;
     }
 };
@@ -27,9 +31,7 @@ class OutputTimelineTest : public ::testing::Test {
 TEST_F(OutputTimelineTest, APlaySoundsAtItsStampPlusALatencyHeldFromTheWorstCalibration) {
     Callback(30'000);
     Callback(42'000);
-    for (int i = 0; i < 46; ++i) {
-        Callback(30'000);
-    }
+    Callback(30'000, 46);
     const double latency = timeline.LatencyUs();
     // Past the worst report, and the wait for the next callback with it.
     EXPECT_GT(latency, 42'000 + kBufferUs);
@@ -47,10 +49,11 @@ TEST_F(OutputTimelineTest, APlaySoundsAtItsStampPlusALatencyHeldFromTheWorstCali
 }
 
 TEST_F(OutputTimelineTest, AnOddReportMovesNothingButALastingShiftOrAnUnderflowReanchors) {
-    for (int i = 0; i < 48; ++i) {
-        Callback(30'000);
-    }
-    const FrameMap before = Callback(30'000);
+    const FrameMap before = Callback(30'000, 49);
+    // The latency allows a Play to wait two buffers and the margin (its sender woken late) for
+    // the callback that places it: made that long before the last one, it still lands on a frame
+    // that callback had not rendered yet.
+    EXPECT_GE(before.FrameAt(nowUs - 3 * kBufferUs - 1'300), framesDone - kFrames);
     EXPECT_DOUBLE_EQ(Callback(30'000 - 11'000).originUs, before.originUs) << "one report off";
     Callback(30'000);  // back on the timeline: the count of departures starts afresh
     for (int i = 0; i < 15; ++i) {
@@ -65,14 +68,12 @@ TEST_F(OutputTimelineTest, AnOddReportMovesNothingButALastingShiftOrAnUnderflowR
                 15'000, 1);
 
     nowUs += 50'000;  // the device stalled
-    Callback(45'000, true);
+    Callback(45'000, 1, true);
     EXPECT_EQ(timeline.Reanchors(), 2u);
 }
 
 TEST_F(OutputTimelineTest, EachRunAnchorsAfreshWithTheLatencyMeasuredOnce) {
-    for (int i = 0; i < 48; ++i) {
-        Callback(30'000);
-    }
+    Callback(30'000, 48);
     const double latency = timeline.LatencyUs();
     timeline.Restart();
     nowUs += 7'777'777;  // stopped for a while; frames count from 0 again

@@ -1,13 +1,16 @@
 #!/usr/bin/python3
 # Checks a recording of the app's sound output against the clip data.
 #
-# Usage: analyse-recording.py [--whole] [--latency-ms MS] CLIPDIR RECORDING MARKS [TRACE] > REPORT
+# Usage: analyse-recording.py [--whole] [--latency-ms MS] [--spliced] CLIPDIR RECORDING MARKS [TRACE]
+#        analyse-recording.py --accounts TRACE
 #
 # RECORDING is raw mono float32 at 48 kHz; MARKS has one "name position" line per moment of the
-# scenario (positions in samples of the recording): oneshot_start, oneshot_message, looped_start,
-# looped_stop (--whole: the one shot alone, its clips and its message but not their timing).
+# scenario (positions in samples of the recording): oneshot_start, oneshot_message, looped2_start,
+# looped2_stop (--whole: the one shot alone, its clips and its message but not their timing).
 # TRACE is the app's --trace-plays file: every onset must be as far from the one before as the
-# two Plays' stamps are, to the sample; the steps themselves are checked from the stamps.
+# two Plays' stamps are, to the sample; the steps themselves are checked from the stamps, and its
+# closing accounts must show every Play sent placed and sounded to its end (--accounts: that
+# alone).
 # --latency-ms: how late the recording may hear what the app did (default 500).
 # --spliced: before anything else, stretches of utter silence longer than a server stall can
 # leave in the middle of a clip are cut out of the recording (with --whole: for a stall run).
@@ -49,13 +52,22 @@ def step(name):
     return STEP_US[name] * RATE // 1000000
 
 
+def decode(path):
+    """A sound file's samples, mono at RATE."""
+    raw = subprocess.run(["sox", str(path), "-t", "raw", "-e", "floating-point", "-b", "32", "-c",
+                          "1", "-r", str(RATE), "-"], check=True, capture_output=True).stdout
+    return np.frombuffer(raw, "<f4").astype(np.float64)
+
+
 def load_clips(clip_dir):
-    clips = {}
-    for path in sorted(Path(clip_dir).glob("*.flac")):
-        raw = subprocess.run(["sox", str(path), "-t", "raw", "-e", "floating-point", "-b", "32",
-                              "-c", "1", "-r", str(RATE), "-"], check=True, capture_output=True)
-        clips[path.stem.split("-", 1)[1]] = np.frombuffer(raw.stdout, "<f4").astype(np.float64)
-    return clips
+    return {path.stem.split("-", 1)[1]: decode(path)
+            for path in sorted(Path(clip_dir).glob("*.flac"))}
+
+
+def load_recording(rec_path, marks_path):
+    """The recording, and its marks by name."""
+    marks = {k: int(v) for k, v in (line.split() for line in open(marks_path) if line.strip())}
+    return np.fromfile(rec_path, dtype="<f4").astype(np.float64), marks
 
 
 def correlate(x, c):
@@ -162,6 +174,19 @@ def check(ok, text):
         failures.append(text)
 
 
+def finish():
+    print("\n".join(report))
+    sys.exit(1 if failures else 0)
+
+
+def check_accounts(accounts):
+    """The trace's closing accounts: every Play sent was placed and sounded to its end."""
+    report.append("accounts: " + ", ".join(f"{k} {v}" for k, v in accounts.items()))
+    check(accounts and accounts["dropped"] + accounts["stolen"] + accounts["discarded"] == 0
+          and accounts["sent"] == accounts["placed"] == accounts["finished"] > 0,
+          "every Play sent was placed and sounded to its end, none dropped or cut short")
+
+
 def check_against_trace(what, found, plays, timed):
     """The clips found are the Plays traced, in order; when timed, each onset is as far from
     the one before as their stamps are, and no step was shorter than its length."""
@@ -205,6 +230,9 @@ def check_performance(what, segment, base, clips, plays=None, timed=True):
 def main():
     global LATENCY_MAX, RESIDUAL_MAX
     args = sys.argv[1:]
+    if args[0] == "--accounts":
+        check_accounts(load_trace(args[1])[1])
+        finish()
     whole = args[0] == "--whole"
     args = args[whole:]
     if args[0] == "--latency-ms":
@@ -215,18 +243,14 @@ def main():
     clip_dir, rec_path, marks_path = args[:3]
     plays, accounts = load_trace(args[3]) if len(args) > 3 else (None, {})
     clips = load_clips(clip_dir)
-    rec = np.fromfile(rec_path, dtype="<f4").astype(np.float64)
-    marks = {k: int(v) for k, v in (line.split() for line in open(marks_path) if line.strip())}
+    rec, marks = load_recording(rec_path, marks_path)
     report.append(f"recording: {len(rec)} samples, {len(rec) / RATE:.2f} s")
     if spliced:
         RESIDUAL_MAX = SPLICED_RESIDUAL_MAX
         rec, cuts = splice_silence(rec)
         report.append(f"spliced: {cuts} stretch(es) of silence cut, {len(rec)} samples left")
-    if accounts:
-        report.append("accounts: " + ", ".join(f"{k} {v}" for k, v in accounts.items()))
-        check(accounts["dropped"] + accounts["stolen"] + accounts["discarded"] == 0
-              and accounts["sent"] == accounts["placed"] == accounts["finished"],
-              "every Play sent was placed and sounded to its end, none dropped or cut short")
+    if plays is not None:
+        check_accounts(accounts)
 
     start, message = marks["oneshot_start"], marks["oneshot_message"]
     found = check_performance("one shot", rec[start:] if whole else rec[start:message], start, clips,
@@ -240,7 +264,7 @@ def main():
               f"the 2 s pause ({(message - due) / RATE * 1000:+.0f} ms from due in the recording)")
 
     if not whole:
-        start, stop = marks["looped_start"], marks["looped_stop"]
+        start, stop = marks["looped2_start"], marks["looped2_stop"]
         found = check_performance("looped 2", rec[start:], start, clips,
                                   None if plays is None else plays[13:])
         check(len(found) >= 2, f"looped 2: plays (found {len(found)} clips)")
@@ -256,8 +280,7 @@ def main():
         check(len(rec) - heard_to >= RATE // 2, "looped 2: silence recorded past the last clip's "
               f"tail and its step ({(len(rec) - heard_to) / RATE:.2f} s, at least 0.5 s)")
 
-    print("\n".join(report))
-    sys.exit(1 if failures else 0)
+    finish()
 
 
 if __name__ == "__main__":

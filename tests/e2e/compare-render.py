@@ -16,26 +16,14 @@
 #   60 dB below it.
 # Exits 1 when a check fails.
 
-import importlib.util
+import importlib
 import sys
-from pathlib import Path
 
 import numpy as np
 
-here = Path(__file__).resolve().parent
-spec = importlib.util.spec_from_file_location("analyse", here / "analyse-recording.py")
-analyse = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(analyse)
-RATE = analyse.RATE
+analyse = importlib.import_module("analyse-recording")  # beside this script, on its path
+RATE, check, report = analyse.RATE, analyse.check, analyse.report
 SNR_MIN_DB = 60
-
-report, failures = [], []
-
-
-def check(ok, text):
-    report.append(("ok    " if ok else "FAIL  ") + text)
-    if not ok:
-        failures.append(text)
 
 
 def frames(us):
@@ -70,7 +58,7 @@ def db(residual, signal):
 
 
 def compare(mode, clips, segment, found, live, render_path, render_trace_path):
-    rendered = load_wav(render_path)
+    rendered = analyse.decode(render_path)
     render_plays, _ = analyse.load_trace(render_trace_path)
     report.append(f"{mode}: {len(found)} clips heard, {len(live)} played live, "
                   f"{len(render_plays)} in the render")
@@ -105,18 +93,10 @@ def compare(mode, clips, segment, found, live, render_path, render_trace_path):
           f"({left:.1f} dB left, at most -{SNR_MIN_DB})")
 
 
-def load_wav(path):
-    import subprocess
-    raw = subprocess.run(["sox", path, "-t", "raw", "-e", "floating-point", "-b", "32", "-c", "1",
-                          "-r", str(RATE), "-"], check=True, capture_output=True).stdout
-    return np.frombuffer(raw, "<f4").astype(np.float64)
-
-
 def main():
     clip_dir, rec_path, marks_path, live_path, *renders = sys.argv[1:]
     clips = analyse.load_clips(clip_dir)
-    rec = np.fromfile(rec_path, dtype="<f4").astype(np.float64)
-    marks = {k: int(v) for k, v in (line.split() for line in open(marks_path) if line.strip())}
+    rec, marks = analyse.load_recording(rec_path, marks_path)
     live, accounts = analyse.load_trace(live_path)
     report.append("accounts: " + ", ".join(f"{k} {v}" for k, v in accounts.items()))
     check(accounts.get("late", 1) == 0 and accounts.get("dropped", 1) == 0,
@@ -129,8 +109,7 @@ def main():
                 trace_path)
         taken += len(found)
     check(taken == len(live), f"every Play traced was heard ({taken} of {len(live)})")
-    print("\n".join(report))
-    sys.exit(1 if failures else 0)
+    analyse.finish()
 
 
 if __name__ == "__main__":

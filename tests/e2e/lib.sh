@@ -111,21 +111,25 @@ start_sound_server() {
             e2e_fail "no null sink on PipeWire"
     else
         # No rewinds, or the monitor does not carry what was played; suspend on idle after 1 s,
-        # or the idle sink renders up to 2 s ahead. Debug level: where the server tells when a
-        # stream ran dry. Not -D: the daemonised server leaves a zombie behind.
-        cat > "$HOME/default.pa" << EOF
-load-module module-null-sink sink_name=e2e rate=$E2E_RATE channels=1 format=float32le norewinds=1
-set-default-sink e2e
-load-module module-suspend-on-idle timeout=1
-load-module module-native-protocol-unix auth-anonymous=1 socket=$HOME/native
-EOF
-        export PULSE_SERVER=unix:$HOME/native
-        spawn pulseaudio -n -F "$HOME/default.pa" --daemonize=no --exit-idle-time=-1 \
-            --log-level=debug --log-target=file:"$E2E_PULSE_LOG"
-        E2E_PULSE=$E2E_PID
+        # or the idle sink renders up to 2 s ahead.
+        spawn_pulseaudio "$HOME" "load-module module-null-sink sink_name=e2e rate=$E2E_RATE \
+channels=1 format=float32le norewinds=1" 'set-default-sink e2e' \
+            'load-module module-suspend-on-idle timeout=1'
         poll 10 pactl info || e2e_fail "the sound server did not start"
     fi
     e2e_log "sound server $(pactl info | sed -n 's/^Server Name: //p') at $PULSE_SERVER"
+}
+
+# spawn_pulseaudio DIR LINE... : a PulseAudio configured by the lines, serving DIR/native, logging
+# at debug level to E2E_PULSE_LOG (where it tells when a stream ran dry). Sets PULSE_SERVER and
+# E2E_PULSE. Not -D: the daemonised server leaves a zombie behind.
+spawn_pulseaudio() {
+    printf '%s\n' "${@:2}" \
+        "load-module module-native-protocol-unix auth-anonymous=1 socket=$1/native" > "$1/default.pa"
+    HOME=$1 XDG_RUNTIME_DIR=$1 spawn pulseaudio -n -F "$1/default.pa" --daemonize=no \
+        --exit-idle-time=-1 --log-level=debug --log-target=file:"$E2E_PULSE_LOG"
+    E2E_PULSE=$E2E_PID
+    export PULSE_SERVER=unix:$1/native
 }
 
 # through_alsa_plugin COMMAND... : runs COMMAND (launch_app) with the sound server's own client
@@ -158,6 +162,11 @@ start_accessibility_bus() {
     export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 }
 
+# Our streams on the sound server, one "Sink Input" block each: none once the output has ended
+# idle, every voice sounded out.
+our_streams() { pactl list sink-inputs 2> /dev/null | grep -c 'application.name = "Larkspool 8"'; }
+no_stream() { (($(our_streams) == 0)); }
+
 sound_server_alive() { kill -0 "${E2E_PULSE:-}" 2> /dev/null; }
 
 # start_tunnel_server LATENCY_MS : a second PulseAudio, for the app, whose one sink carries what
@@ -167,16 +176,9 @@ sound_server_alive() { kill -0 "${E2E_PULSE:-}" 2> /dev/null; }
 start_tunnel_server() {
     local dir
     dir=$(mktemp -d "$E2E_TMP/tunnel.XXXXXX")
-    printf '%s\n' "load-module module-tunnel-sink server=${PULSE_SERVER#unix:} sink=e2e \
-sink_name=far latency_msec=$1 rate=$E2E_RATE channels=1 format=float32le" \
-        'set-default-sink far' \
-        "load-module module-native-protocol-unix auth-anonymous=1 socket=$dir/native" \
-        > "$dir/default.pa"
     E2E_PULSE_LOG=$dir/server-$(now_us).log
-    HOME=$dir XDG_RUNTIME_DIR=$dir spawn pulseaudio -n -F "$dir/default.pa" --daemonize=no \
-        --exit-idle-time=-1 --log-level=debug --log-target=file:"$E2E_PULSE_LOG"
-    E2E_PULSE=$E2E_PID
-    export PULSE_SERVER=unix:$dir/native
+    spawn_pulseaudio "$dir" "load-module module-tunnel-sink server=${PULSE_SERVER#unix:} sink=e2e \
+sink_name=far latency_msec=$1 rate=$E2E_RATE channels=1 format=float32le" 'set-default-sink far'
     poll 10 eval 'pactl list sinks short | grep -qw far' ||
         e2e_fail "no tunnel sink: $(tail -n 3 "$E2E_PULSE_LOG")"
     e2e_log "a tunnel sink of $1 ms at $PULSE_SERVER"
@@ -260,6 +262,13 @@ close_message() {
 press_stop() {
     click stop
     close_message 5 "after \"stop\" $1" "${@:2}"
+}
+
+# start_mode MODE : chooses the mode and presses start, marking the moment as MODE_start.
+start_mode() {
+    click "$1"
+    mark "$1_start"
+    click start
 }
 
 # The controls' centres, from their geometry in the content area (in logical pixels).

@@ -5,11 +5,15 @@
 # With E2E_SOUND_SERVER=pipewire the sound server is PipeWire's PulseAudio service, and with
 # E2E_QUANTUM=N too its graph runs N-frame cycles; with E2E_TUNNEL_MS=N the app plays into a
 # second server's tunnel sink of N ms latency; with E2E_OUTPUT=portaudio the app plays through
-# its fallback, PortAudio and ALSA.
+# its fallback, PortAudio and ALSA. With E2E_SEED=N the app plays with that seed, looped 2 for
+# E2E_LOOPED_SECONDS, and the recording must also equal, to the sample, renders of the seed
+# (compare-render.py): the same clips in the same order, every onset where the render puts it
+# shifted by the steps' lateness that the app traces, and nothing else heard.
 source "$(dirname "$0")/lib.sh"
 app=$1 clips=$2 art=$3
 
 scenario() {
+    : > "$art/marks.txt"
     start_x
     start_sound_server
     if [[ -n ${E2E_QUANTUM:-} ]]; then
@@ -19,7 +23,7 @@ scenario() {
     fi
     start_recorder "$art/recording.f32"
     [[ -z ${E2E_TUNNEL_MS:-} ]] || start_tunnel_server "$E2E_TUNNEL_MS"
-    E2E_APP_ARGS=(--trace-plays "$art/plays.txt")
+    E2E_APP_ARGS=(--trace-plays "$art/plays.txt" ${E2E_SEED:+--seed "$E2E_SEED"})
     if [[ ${E2E_OUTPUT:-} == portaudio ]]; then
         through_alsa_plugin launch_app "$app"
     else
@@ -27,23 +31,21 @@ scenario() {
     fi
     ((WIDTH == 300 && HEIGHT >= 300 && HEIGHT <= 340)) ||
         e2e_fail "window is ${WIDTH}x$HEIGHT, not 300 wide with a 300 high content area"
-    click oneshot
-    mark oneshot_start
-    click start
+    start_mode oneshot
     # Thirteen steps (8.86 s) and the 2 s pause. Polling for the message box forks many times a
     # second and would take the app's core from it just when a step is due: wait out the
     # performance first, then poll with room for a loaded machine.
     sleep "$ONE_SHOT_SECONDS"
     close_message 20 "after the one shot performance" mark oneshot_message
-    click looped2
-    mark looped_start
-    click start
-    # Looped 2 plays for 4 s, as long as the scenario wants, not until something happens.
-    sleep 4
-    mark looped_stop
+    mark_once_idle oneshot_end
+    start_mode looped2
+    # Looped 2 plays as long as the scenario wants, not until something happens.
+    sleep "${E2E_LOOPED_SECONDS:-4}"
+    mark looped2_stop
     press_stop "in looped 2"
     # Longer than any step: a clip the stop failed to prevent would start in this time.
     sleep 3.5
+    mark_once_idle looped2_end
 
     awk '/VmHWM/ { print "peak RSS: " $2 " " $3 }' "/proc/$E2E_APP/status" | tee -a "$E2E_LOG"
     quit_cleanly 5
@@ -54,7 +56,30 @@ scenario() {
     /usr/bin/python3 "$E2E_HERE/analyse-recording.py" --latency-ms "$((500 + 3 * ${E2E_TUNNEL_MS:-0}))" \
         "$clips" "$art/recording.f32" "$art/marks.txt" "$art/plays.txt" > "$art/analysis.txt" ||
         e2e_fail "the recording does not match: $(grep '^FAIL' "$art/analysis.txt")"
+    [[ -z ${E2E_SEED:-} ]] || compare_with_renders
     e2e_log "passed (the output ran dry $(underruns) time(s))"
+}
+
+# mark_once_idle NAME : with a seed, a performance is compared whole: its end is marked once the
+# output has gone idle, every clip sounded out.
+mark_once_idle() {
+    [[ -z ${E2E_SEED:-} ]] && return
+    poll 10 no_stream || e2e_fail "the output never went idle before $1"
+    mark "$1"
+}
+
+compare_with_renders() {
+    local mode seconds=()
+    for mode in one-shot looped-2; do
+        [[ $mode == looped-2 ]] && seconds=(--seconds "$E2E_LOOPED_SECONDS")
+        env -i PATH=/usr/bin:/bin "$app" --render "$mode" --seed "$E2E_SEED" "${seconds[@]}" \
+            --force --trace-plays "$art/$mode.txt" "$art/$mode.wav" > "$art/$mode-order.txt" ||
+            e2e_fail "no render of $mode"
+    done
+    /usr/bin/python3 "$E2E_HERE/compare-render.py" "$clips" "$art/recording.f32" "$art/marks.txt" \
+        "$art/plays.txt" oneshot "$art/one-shot.wav" "$art/one-shot.txt" \
+        looped2 "$art/looped-2.wav" "$art/looped-2.txt" > "$art/comparison.txt" ||
+        e2e_fail "the live app differs from its render: $(grep '^FAIL' "$art/comparison.txt")"
 }
 
 # How often, by the sound servers' own logs, a playing stream ran dry or PipeWire's service
@@ -84,7 +109,8 @@ for ((attempt = 1; attempt <= attempts; attempt++)); do
         trap 'rc=$?; ((rc == 0)) || ! worth_retrying || rc=75; e2e_teardown; exit $rc' EXIT
         e2e_log "attempt $attempt"
         scenario
-    ) && exec grep -E '^(ok|FAIL)|spacing minus|steps late' "$art/analysis.txt"
+    ) && exec grep -hE '^(ok|FAIL)|spacing minus|steps late' "$art/analysis.txt" \
+        ${E2E_SEED:+"$art/comparison.txt"}
     (($? == 75)) || exit 1
     mkdir -p "$art/attempt$attempt"
     mv "$art"/*.* "$art/attempt$attempt/"

@@ -9,10 +9,6 @@
 # Usage: sound-server.sh APP ARTIFACT_DIR
 source "$(dirname "$0")/lib.sh"
 
-# Our streams on the server, one "Sink Input" block each.
-our_streams() { pactl list sink-inputs 2> /dev/null | grep -c 'application.name = "Larkspool 8"'; }
-no_stream() { (($(our_streams) == 0)); }
-
 # The output thread's context switches so far: each is a wakeup.
 output_wakeups() {
     local comm

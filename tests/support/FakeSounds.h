@@ -37,7 +37,7 @@ class FakeStore final : public ResourceFork {
   public:
     explicit FakeStore(std::weak_ptr<ClipPlayer> player) : player_(std::move(player)) {}
     std::shared_ptr<Sound> GetSound(int number) override {
-        ++loads_[number];
+        ++loads[number];
         if (missing.count(number) != 0) {
             return nullptr;
         }
@@ -50,15 +50,14 @@ class FakeStore final : public ResourceFork {
 
     // The resource number of a clip this store handed out.
     int NumberOf(const ClipData* clip) const { return numbers_.at(clip); }
-    int Loads(int number) const { return loads_.contains(number) ? loads_.at(number) : 0; }
 
     std::set<int> missing;
+    std::map<int, int> loads;       // by resource number
     std::vector<int> decodedAhead;  // what it was last asked to decode ahead
 
   private:
     std::weak_ptr<ClipPlayer> player_;
     std::map<const ClipData*, int> numbers_;
-    std::map<int, int> loads_;
 };
 
 // Encoded clips for a sound system's store: clip n is the constant ConstantOf(n) for the frames

@@ -16,18 +16,16 @@ class RecordingMessageBoxes final : public MessageBoxes {
   public:
     std::unique_ptr<OpenBox> Open(const std::string& text, Kind kind,
                                   std::function<void()> onDismissed) override {
-        texts_.push_back(text);
-        kinds_.push_back(kind);
+        texts.push_back(text);
+        kinds.push_back(kind);
         boxes_.push_back(std::make_shared<Box>(std::move(onDismissed)));
         auto handle = std::make_unique<Handle>(boxes_.back());
-        if (autoDismiss_) {
+        if (autoDismiss) {
             DismissOldest();
         }
         return handle;
     }
 
-    const std::vector<std::string>& texts() const { return texts_; }
-    const std::vector<Kind>& kinds() const { return kinds_; }
     std::size_t OpenCount() const { return std::count_if(boxes_.begin(), boxes_.end(), IsOpen); }
     // Dismisses the oldest box still open, as a click on its button would.
     void DismissOldest() {
@@ -38,7 +36,10 @@ class RecordingMessageBoxes final : public MessageBoxes {
             box->onDismissed();
         }
     }
-    void SetAutoDismiss(bool on) { autoDismiss_ = on; }
+
+    bool autoDismiss = true;
+    std::vector<std::string> texts;
+    std::vector<Kind> kinds;
 
   private:
     struct Box {
@@ -53,9 +54,6 @@ class RecordingMessageBoxes final : public MessageBoxes {
     };
     static bool IsOpen(const std::shared_ptr<Box>& box) { return box->open; }
 
-    bool autoDismiss_ = true;
-    std::vector<std::string> texts_;
-    std::vector<Kind> kinds_;
     std::vector<std::shared_ptr<Box>> boxes_;
 };
 

@@ -16,16 +16,16 @@ namespace lark::testing {
 class ScriptedRandomSource final : public RandomSource {
   public:
     std::unique_ptr<Random> NewRandom() override {
-        ++made_;
+        ++made;
         return std::make_unique<Scripted>(*this);
     }
-
     void Append(const std::vector<std::int32_t>& values) {
-        script_.insert(script_.end(), values.begin(), values.end());
+        script.insert(script.end(), values.begin(), values.end());
     }
-    const std::vector<std::pair<std::int32_t, std::int32_t>>& ranges() const { return ranges_; }
-    int made() const { return made_; }
-    bool ScriptUsedUp() const { return script_.empty(); }
+
+    std::deque<std::int32_t> script;  // the draws still to come
+    std::vector<std::pair<std::int32_t, std::int32_t>> ranges;
+    int made = 0;
     // Called at every draw, before it is made: lets a test look at the world at that moment.
     std::function<void()> onDraw;
 
@@ -42,22 +42,19 @@ class ScriptedRandomSource final : public RandomSource {
         if (onDraw) {
             onDraw();
         }
-        ranges_.emplace_back(low, high);
-        if (script_.empty()) {
+        ranges.emplace_back(low, high);
+        if (script.empty()) {
             return std::uniform_int_distribution<std::int32_t>(low, high)(fallback_);
         }
-        const std::int32_t value = script_.front();
-        script_.pop_front();
+        const std::int32_t value = script.front();
+        script.pop_front();
         if (value < low || value > high) {
             throw std::logic_error("scripted draw " + std::to_string(value) + " out of range");
         }
         return value;
     }
 
-    std::deque<std::int32_t> script_;
     std::mt19937 fallback_{1};
-    std::vector<std::pair<std::int32_t, std::int32_t>> ranges_;
-    int made_ = 0;
 };
 
 }  // namespace lark::testing

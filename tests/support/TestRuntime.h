@@ -1,9 +1,9 @@
 #pragma once
 
 #include "runtime/Runtime.h"
+#include "runtime/VirtualLoop.h"
 #include "support/RecordingMessageBoxes.h"
 #include "support/ScriptedRandom.h"
-#include "support/VirtualLoop.h"
 
 namespace lark::testing {
 

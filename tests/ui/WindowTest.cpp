@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "runtime/Thread.h"
-#include "support/VirtualLoop.h"
+#include "runtime/VirtualLoop.h"
 #include "ui/Application.h"
 #include "ui/Controls.h"
 
@@ -21,7 +21,7 @@ class WindowTest : public ::testing::Test {
         window.Add(name, std::make_unique<T>(window.ForControls()));
         return window.Find<T>(name);
     }
-    testing::VirtualLoop loop;
+    VirtualLoop loop;
     Application application{[] {}};
     Window window{loop.scheduler(), application};
 };

@@ -1,8 +1,0 @@
-#pragma once
-
-#include "runtime/VirtualLoop.h"
-
-namespace lark::testing {
-using lark::VirtualClock;
-using lark::VirtualLoop;
-}  // namespace lark::testing

@@ -164,13 +164,8 @@ void Mixer::Reset() {
     while (queue_.Pop(command)) {
         ++dropped;
     }
-    for (Voice& v : voices_) {
-        dropped += v.state != VoiceState::Free;
-        v.state = VoiceState::Free;
-    }
     Count(discarded_, dropped);
-    placedBefore_ = false;
-    sounding_.store(0, std::memory_order_relaxed);
+    Restart();
 }
 
 MixerCounts Mixer::Counts() const {

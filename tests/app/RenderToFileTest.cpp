@@ -53,7 +53,7 @@ TEST_F(RenderToFileTest, AnExistingFileIsKeptWithoutForceAndReplacedWithIt) {
     std::ofstream(out) << "mine";
     EXPECT_EQ(Render(out, false), 1);
     EXPECT_EQ(Lines(errors), 1);
-    EXPECT_NE(errors.str().find(out), std::string::npos) << errors.str();
+    EXPECT_NE(errors.str().find(out + " exists"), std::string::npos) << "said before rendering";
     EXPECT_EQ(printed.str(), "");
     EXPECT_EQ(fs::file_size(out), 4u);
 

@@ -43,12 +43,16 @@ TEST(DecodeAheadTest, EachClipIsDecodedOnceOffTheTakingThreadAndHandedOutOnce) {
     // then, and the worker skips it later.
     auto early = std::async(std::launch::async, [&] { return ahead->Take(180); });
     const bool answered = early.wait_for(10s) == std::future_status::ready;
+    // A request for the clip the worker is on waits for it, however long that takes.
+    auto onIt = std::async(std::launch::async, [&] { return ahead->Take(168); });
+    const bool waited = onIt.wait_for(50ms) == std::future_status::timeout;
     release.set_value();
     ASSERT_TRUE(begun) << "the worker never started";
     ASSERT_TRUE(answered) << "waited for the worker";
     EXPECT_EQ(early.get().value()->samples.at(0), 180.0f);
 
-    const auto first = ahead->Take(168);  // waits for the worker, which is on it
+    EXPECT_TRUE(waited) << "answered before the worker was done";
+    const auto first = onIt.get();
     ASSERT_TRUE(first.has_value() && *first);
     EXPECT_EQ((*first)->samples.at(0), 168.0f);
     EXPECT_FALSE(ahead->Take(168).has_value()) << "handed out once";

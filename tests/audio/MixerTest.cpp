@@ -117,6 +117,7 @@ TEST_F(MixerTest, ResetSilencesWhatSoundsAndForgetsWhatWasSent) {
     Play(clip, 20);  // sent, not yet taken
     mixer.Reset();
     EXPECT_EQ(mixer.SoundingVoices(), 0);
+    EXPECT_EQ(mixer.Counts().discarded, 2u) << "the voice sounding and the Play sent";
     EXPECT_EQ(Render(100), Samples(100, 0.0f));
     Play(clip, next);  // what is sent afterwards plays as ever
     EXPECT_EQ(Render(4),

@@ -35,6 +35,9 @@ struct ServerModel {
     // Its reports count the wait for the next cycle into the device latency (PulseAudio), or
     // report none at all (PipeWire's service).
     bool reportsDevice = true;
+    // How far the first report after each start is off the later ones, as PipeWire's service's
+    // can be.
+    double firstReportOffUs = 0;
 };
 
 class SimulatedServer final : public StreamEngine::Control {
@@ -126,6 +129,7 @@ class SimulatedServer final : public StreamEngine::Control {
         double nextCycleUs, openedAtUs;
         std::int64_t read = 0, write = 0, sent = 0;
         bool playing = false;
+        int reportsPlaying = 0;  // since the last start
         double reportEveryUs = 10'000, nextReportUs = -1;
         std::map<std::int64_t, float> buffer;
         struct Queued {
@@ -199,11 +203,14 @@ class SimulatedServer final : public StreamEngine::Control {
         // The client library's timing reports: soon after a start, then further apart.
         if (reportDue_ || (s.nextReportUs >= 0 && nowUs_ >= s.nextReportUs)) {
             reportDue_ = false;
+            const bool first = s.playing && s.reportsPlaying++ == 0;
             reports_.push_back(
                 {{.serial = ++serial_,
                   .readKnown = true,
                   .readFrame = s.read,
-                  .deviceUs = model_.reportsDevice ? model_.deviceUs + (s.nextCycleUs - nowUs_) : 0,
+                  .deviceUs =
+                      (model_.reportsDevice ? model_.deviceUs + (s.nextCycleUs - nowUs_) : 0) +
+                      (first ? model_.firstReportOffUs : 0),
                   .playing = s.playing},
                  nowUs_});
             s.nextReportUs = nowUs_ + s.reportEveryUs;
@@ -219,6 +226,7 @@ class SimulatedServer final : public StreamEngine::Control {
     void Cycle(Stream& s) {
         if (!s.playing && s.write - s.read >= model_.bufferFrames) {
             s.playing = true;
+            s.reportsPlaying = 0;
             s.nextReportUs = s.nextReportUs < 0 ? nowUs_ : s.nextReportUs;
             Engine([&] { engine_.Started(nowUs_); });
         }

@@ -109,6 +109,10 @@ INSTANTIATE_TEST_SUITE_P(
                       Sink{
                           "Tunnel300ms", ServerModel{.deviceUs = 300'000, .cycleFrames = 3600}, {}},
                       Sink{"Pulse50ms", PulseSink(50'000), {}},
+                      // The first report after a start is stale: the timeline waits for fresh ones.
+                      Sink{"Pulse5msStaleFirstReport",
+                           ServerModel{.deviceUs = 5'000, .firstReportOffUs = 9'500},
+                           {}},
                       Sink{"Pulse300ms", PulseSink(300'000), {}},
                       Sink{"Pulse500ms", PulseSink(500'000), {}}, PipeWireGraph(256),
                       PipeWireGraph(1024), PipeWireGraph(2048), PipeWireGraph(8192)),

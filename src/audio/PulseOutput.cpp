@@ -134,7 +134,6 @@ void PulseOutput::Ask(unsigned asks) {
 // --- the library's thread
 
 void PulseOutput::OnContextState(pa_context* context) {
-    assert(pa_threaded_mainloop_in_thread(loop_));
     pa_threaded_mainloop_signal(loop_, 0);  // for a thread that waits on the connection
     const pa_context_state_t state = pa_context_get_state(context);
     if (state == PA_CONTEXT_READY && openWhenConnected_) {
@@ -145,7 +144,6 @@ void PulseOutput::OnContextState(pa_context* context) {
 }
 
 void PulseOutput::OnStreamState(pa_stream* stream) {
-    assert(pa_threaded_mainloop_in_thread(loop_));
     const pa_stream_state_t state = pa_stream_get_state(stream);
     if (state == PA_STREAM_READY) {
         engine_.Ready();

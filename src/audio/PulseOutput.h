@@ -71,9 +71,11 @@ class PulseOutput final : public AudioOutput, private StreamEngine::Control {
     // Through Open only.
     PulseOutput(Key, Mixer& mixer, const Clock& clock, Tuning tuning);
 
-    // [audio] The library's callbacks; public for the C callbacks.
+    // [any] The state callbacks: on the library's thread, and on the thread that connects or
+    // disconnects, which the library calls them from at once, with the loop locked.
     void OnContextState(pa_context* context);
     void OnStreamState(pa_stream* stream);
+    // [audio] The library's callbacks; public for the C callbacks.
     void OnWritable(std::size_t bytes);
     void OnReport();
     void OnUnderflow();

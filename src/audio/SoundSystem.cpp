@@ -88,7 +88,7 @@ std::shared_ptr<Sound> SoundSystem::GetSound(int number) {
     if (!clip) {
         return nullptr;
     }
-    numbers_[clip.get()] = number;
+    numbers_[clip.get()] = {clip, number};
     return std::make_shared<Sound>(std::move(clip), weak_from_this());
 }
 
@@ -113,7 +113,8 @@ void SoundSystem::Start(std::shared_ptr<const ClipData> clip, int volume) {
     const double nowUs = clock_.Microseconds();
     if (observer_) {
         const auto known = numbers_.find(clip.get());
-        observer_({known == numbers_.end() ? 0 : known->second, nowUs, clip->samples.size()});
+        const bool same = known != numbers_.end() && known->second.clip.lock() == clip;
+        observer_({same ? known->second.number : 0, nowUs, clip->samples.size()});
     }
     if (Silent()) {
         return;

@@ -93,9 +93,13 @@ class SoundSystem final : public ResourceFork,
     const Clock& clock_;
     Reader reader_;
     std::vector<std::shared_ptr<const ClipData>> kept_;
-    // The number each clip handed out was read under; a clip made later at the address of one
-    // that is gone writes its entry anew.
-    std::unordered_map<const ClipData*, int> numbers_;
+    // The number each clip handed out was read under. The entry keeps the clip weakly: a clip
+    // made later at the address of one that is gone is not taken for it.
+    struct Numbered {
+        std::weak_ptr<const ClipData> clip;
+        int number = 0;
+    };
+    std::unordered_map<const ClipData*, Numbered> numbers_;
     PlayObserver observer_;
     std::uint64_t sent_ = 0;
     std::uint64_t dropped_ = 0;

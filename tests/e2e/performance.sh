@@ -72,7 +72,7 @@ compare_with_renders() {
     local mode seconds=()
     for mode in one-shot looped-2; do
         [[ $mode == looped-2 ]] && seconds=(--seconds "$E2E_LOOPED_SECONDS")
-        env -i PATH=/usr/bin:/bin "$app" --render "$mode" --seed "$E2E_SEED" "${seconds[@]}" \
+        env -i PATH=/usr/bin:/bin LANG=C.UTF-8 "$app" --render "$mode" --seed "$E2E_SEED" "${seconds[@]}" \
             --force --trace-plays "$art/$mode.txt" "$art/$mode.wav" > "$art/$mode-order.txt" ||
             e2e_fail "no render of $mode"
     done

@@ -9,9 +9,10 @@ source "$(dirname "$0")/lib.sh"
 e2e_begin "$2"
 app=$1 out=$E2E_TMP/stdout err=$E2E_TMP/stderr
 
-# run ARGS... : the app in an empty environment; its exit status in $status.
+# run ARGS... : the app in an empty environment but for the UTF-8 locale of any desktop (in a C
+# locale Qt says on stderr that it switched to one); its exit status in $status.
 run() {
-    env -i PATH=/usr/bin:/bin "$app" "$@" > "$out" 2> "$err"
+    env -i PATH=/usr/bin:/bin LANG=C.UTF-8 "$app" "$@" > "$out" 2> "$err"
     status=$?
     e2e_log "larkspool8 $*: status $status, stderr: $(head -c 300 "$err")"
 }

@@ -27,6 +27,13 @@ namespace {
 // the global operators to count into it; everything else goes straight to malloc and free.
 thread_local int tArmed = 0;
 thread_local std::uint64_t tCount = 0;
+
+// Both delete forms free here: one calling the other would hand a malloc'd pointer to a
+// delete operator, which newer compilers flag.
+void CountedFree(void* p) noexcept {
+    tCount += tArmed > 0 && p != nullptr;
+    std::free(p);
+}
 }  // namespace
 
 // The array and sized forms call these by default. The render path has no over-aligned type,
@@ -39,11 +46,10 @@ void* operator new(std::size_t size) {
     throw std::bad_alloc();
 }
 void operator delete(void* p) noexcept {
-    tCount += tArmed > 0 && p != nullptr;
-    std::free(p);
+    CountedFree(p);
 }
 void operator delete(void* p, std::size_t) noexcept {
-    operator delete(p);
+    CountedFree(p);
 }
 
 namespace lark {

@@ -122,14 +122,17 @@ class Pursuit:
             self.take_out(best[0], best[1], best[3])
             found.append(best)
         found.sort(key=lambda f: f[1])
-        # Gains of all clips at once, by least squares: one at a time, overlaps bias them.
+        # Gains of all clips at once, by least squares: one at a time, overlaps bias them. A
+        # sample the output clipped at full scale tells nothing of a gain, and is left out.
         signal = self.x.copy()
         basis = np.zeros((len(found), len(signal)))
         for i, (name, offset, _, gain) in enumerate(found):
             c = self.clips[name]
             basis[i, offset : offset + len(c)] = c
             signal[offset : offset + len(c)] += gain * c
-        gains = np.linalg.solve(basis @ basis.T, basis @ signal) if found else np.zeros(0)
+        fit = np.abs(signal) < 0.999
+        gains = (np.linalg.solve(basis[:, fit] @ basis[:, fit].T, basis[:, fit] @ signal[fit])
+                 if found else np.zeros(0))
         # Where overlapping clips add up past full scale, the output clips.
         residual = signal - np.clip(gains @ basis, -1.0, 1.0)
         return [(n, o, m, float(g)) for (n, o, m, _), g in zip(found, gains)], residual
